@@ -1,0 +1,194 @@
+#include "platform/memory_platform.h"
+
+#include "platform/console_word.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace veldran {
+
+namespace {
+
+void eraseOne(std::multiset<std::string> &names, const std::string &name) {
+  auto it = names.find(name);
+  if (it != names.end())
+    names.erase(it);
+}
+
+// consoleInput as the byte source of scanConsoleWord.
+class StringSource {
+public:
+  explicit StringSource(const std::string &text) : text_(text) {}
+  int peek() const {
+    return position_ < text_.size()
+               ? static_cast<unsigned char>(text_[position_])
+               : -1;
+  }
+  void take() { ++position_; }
+  std::size_t position() const { return position_; }
+
+private:
+  const std::string &text_;
+  std::size_t position_ = 0;
+};
+
+} // namespace
+
+// Reads a copy of the content taken at open.
+class MemoryPlatform::Input : public InputFile {
+public:
+  Input(MemoryPlatform &platform, std::string name, std::string content,
+        const ReadFault *fault)
+      : platform_(platform), name_(std::move(name)),
+        content_(std::move(content)) {
+    if (fault) {
+      faultOffset_ = std::min(fault->offset, content_.size());
+      faultError_ = fault->error;
+    }
+  }
+  ~Input() override { eraseOne(platform_.openInputs_, name_); }
+  Input(const Input &) = delete;
+  Input &operator=(const Input &) = delete;
+
+  long read(std::uint8_t *dest, std::size_t count, int &error) override {
+    if (count == 0)
+      return 0;
+    std::size_t limit = content_.size();
+    if (faultError_ != 0) {
+      if (position_ >= faultOffset_) {
+        error = faultError_;
+        return -1;
+      }
+      limit = faultOffset_;
+    }
+    std::size_t n = std::min(count, limit - position_);
+    std::memcpy(dest, content_.data() + position_, n);
+    position_ += n;
+    return static_cast<long>(n);
+  }
+
+private:
+  MemoryPlatform &platform_;
+  std::string name_;
+  std::string content_;
+  std::size_t position_ = 0;
+  std::size_t faultOffset_ = 0;
+  int faultError_ = 0;
+};
+
+class MemoryPlatform::Output : public OutputFile {
+public:
+  Output(MemoryPlatform &platform, std::string name)
+      : platform_(platform), name_(std::move(name)) {}
+  ~Output() override { eraseOne(platform_.openOutputs_, name_); }
+  Output(const Output &) = delete;
+  Output &operator=(const Output &) = delete;
+
+  bool write(const std::uint8_t *bytes, std::size_t count,
+             int &error) override {
+    if (platform_.writeError != 0) {
+      error = platform_.writeError;
+      return false;
+    }
+    platform_.files[name_].append(reinterpret_cast<const char *>(bytes), count);
+    return true;
+  }
+  bool flush(int &error) override {
+    if (platform_.writeError != 0) {
+      error = platform_.writeError;
+      return false;
+    }
+    return true;
+  }
+
+private:
+  MemoryPlatform &platform_;
+  std::string name_;
+};
+
+std::unique_ptr<InputFile> MemoryPlatform::openInput(const std::string &name,
+                                                     int &error) {
+  auto file = files.find(name);
+  if (directories.count(name) != 0)
+    error = EISDIR;
+  else if (file == files.end())
+    error = ENOENT;
+  else if (unreadable.count(name) != 0)
+    error = EACCES;
+  else if (openOutputs_.count(name) != 0)
+    error = EBUSY;
+  else {
+    const ReadFault *fault = nullptr;
+    for (const ReadFault &f : readFaults)
+      if (f.name == name && (!fault || f.offset < fault->offset))
+        fault = &f;
+    openInputs_.insert(name);
+    return std::make_unique<Input>(*this, name, file->second, fault);
+  }
+  return nullptr;
+}
+
+std::unique_ptr<OutputFile>
+MemoryPlatform::createOutput(const std::string &name, int &error) {
+  if (directories.count(name) != 0)
+    error = EISDIR;
+  else if (openInputs_.count(name) != 0)
+    error = EBUSY;
+  else if (unwritable.count(name) != 0)
+    error = EACCES;
+  else {
+    files[name].clear();
+    openOutputs_.insert(name);
+    return std::make_unique<Output>(*this, name);
+  }
+  return nullptr;
+}
+
+bool MemoryPlatform::counterFrequency(std::int64_t &ticksPerSecond,
+                                      int &error) {
+  if (frequencyFails) {
+    error = frequencyError;
+    return false;
+  }
+  ticksPerSecond = frequency;
+  return true;
+}
+
+bool MemoryPlatform::counter(std::int64_t &value, int &error) {
+  if (counterFails) {
+    error = counterError;
+    return false;
+  }
+  value = ticks;
+  ticks += tickStep;
+  return true;
+}
+
+LocalDate MemoryPlatform::today() { return date; }
+
+void MemoryPlatform::writeConsole(const char *bytes, std::size_t count) {
+  console.append(bytes, count);
+}
+
+void MemoryPlatform::flushConsole() {}
+
+bool MemoryPlatform::readConsoleWord(std::string &word) {
+  StringSource source(consoleInput);
+  bool found = scanConsoleWord(source, word);
+  consoleInput.erase(0, source.position());
+  return found;
+}
+
+ProgramResult MemoryPlatform::runProgram(const std::string &commandLine) {
+  commandLines.push_back(commandLine);
+  if (!program) {
+    ProgramResult result;
+    result.error = ENOENT;
+    return result;
+  }
+  return program(commandLine);
+}
+
+} // namespace veldran

@@ -1,0 +1,84 @@
+// The services the processor needs from the operating system: files,
+// console, clock, counter and program start. Everything above this layer
+// is written against this interface, so a test can run a whole processor
+// over an in-memory implementation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace veldran {
+
+// A file opened for reading. Reads go through a large buffer inside the
+// implementation; callers may ask for any number of bytes.
+class InputFile {
+public:
+  virtual ~InputFile() = default;
+  // Reads up to `count` bytes into `dest`. Returns the number of bytes read
+  // (0 at the end of the file). On failure returns -1 and sets `error` to
+  // the system error code.
+  virtual long read(std::uint8_t *dest, std::size_t count, int &error) = 0;
+};
+
+// The output file. Writes are buffered inside the implementation.
+class OutputFile {
+public:
+  virtual ~OutputFile() = default;
+  // Returns false and sets `error` when the bytes could not be written
+  // (possibly bytes of an earlier call that were still buffered).
+  virtual bool write(const std::uint8_t *bytes, std::size_t count,
+                     int &error) = 0;
+  // Writes out everything buffered; same result convention as write.
+  virtual bool flush(int &error) = 0;
+};
+
+struct LocalDate {
+  int day = 1;   // 1..31
+  int month = 1; // 1..12
+  int year = 1970;
+};
+
+// Outcome of starting a program and waiting for its end.
+struct ProgramResult {
+  bool started = false;    // false: the program could not be started
+  std::uint32_t error = 0; // system error code of a failed start
+  std::uint32_t exitCode = 0;
+};
+
+class Platform {
+public:
+  virtual ~Platform() = default;
+
+  // Opens an existing file for reading, shared with other readers. On
+  // failure returns null and sets `error` (2 missing, 13 permission,
+  // 21 directory, 16 the output file).
+  virtual std::unique_ptr<InputFile> openInput(const std::string &name,
+                                               int &error) = 0;
+  // Creates the output file, replacing an existing one. Fails with 16 when
+  // the name designates a file that is open for reading.
+  virtual std::unique_ptr<OutputFile> createOutput(const std::string &name,
+                                                   int &error) = 0;
+
+  // The monotonic counter and its ticks per second.
+  virtual bool counterFrequency(std::int64_t &ticksPerSecond, int &error) = 0;
+  virtual bool counter(std::int64_t &ticks, int &error) = 0;
+
+  virtual LocalDate today() = 0;
+
+  // The console sink: every message of the processor goes through here.
+  virtual void writeConsole(const char *bytes, std::size_t count) = 0;
+  virtual void flushConsole() = 0;
+
+  // Reads the next whitespace-separated word of at most 80 bytes from the
+  // console input, as scanf("%80s") does. Returns false at the end of the
+  // input.
+  virtual bool readConsoleWord(std::string &word) = 0;
+
+  // Starts a program from a command line, waits for its end and returns
+  // its exit code. The console and output file are flushed by the caller.
+  virtual ProgramResult runProgram(const std::string &commandLine) = 0;
+};
+
+} // namespace veldran

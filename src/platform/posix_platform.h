@@ -1,0 +1,67 @@
+// The platform on Linux: POSIX files, the monotonic clock, the standard
+// streams as console and posix_spawnp for programs.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace veldran {
+
+class PosixPlatform : public Platform {
+public:
+  PosixPlatform();
+  // Writes out what is left in the console buffer.
+  ~PosixPlatform() override;
+  PosixPlatform(const PosixPlatform &) = delete;
+  PosixPlatform &operator=(const PosixPlatform &) = delete;
+
+  // Fails with 16 when the file (under any name) is the open output file.
+  std::unique_ptr<InputFile> openInput(const std::string &name,
+                                       int &error) override;
+  // Fails with 16, without truncating anything, when the name designates a
+  // file open for reading through this platform, also through a hard or
+  // symbolic link.
+  std::unique_ptr<OutputFile> createOutput(const std::string &name,
+                                           int &error) override;
+
+  // Nanoseconds of CLOCK_MONOTONIC.
+  bool counterFrequency(std::int64_t &ticksPerSecond, int &error) override;
+  bool counter(std::int64_t &ticks, int &error) override;
+
+  LocalDate today() override;
+
+  // Standard output, buffered; written out after every call when it is a
+  // terminal, otherwise when the buffer fills and on flushConsole.
+  void writeConsole(const char *bytes, std::size_t count) override;
+  void flushConsole() override;
+
+  // Reads standard input through its own buffer (not through stdio).
+  bool readConsoleWord(std::string &word) override;
+
+  // Splits the command line with splitCommandLine and starts the program,
+  // searched on PATH, without a shell. The exit code of a program ended by
+  // a signal is 128 plus the signal number.
+  ProgramResult runProgram(const std::string &commandLine) override;
+
+private:
+  struct OpenFiles;
+  class Input;
+  class Output;
+  class StandardInput;
+
+  // Shared with the open files, which may outlive the platform.
+  std::shared_ptr<OpenFiles> openFiles_;
+  std::string console_;
+  bool consoleIsTerminal_ = false;
+  std::vector<std::uint8_t> stdin_;
+  std::size_t stdinPosition_ = 0;
+  std::size_t stdinEnd_ = 0;
+  bool stdinEnded_ = false;
+};
+
+} // namespace veldran
