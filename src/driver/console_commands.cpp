@@ -1,0 +1,63 @@
+// CONT, DISP, INCLUDE and CANCEL, and the line ends of DISP and INCLUDE.
+#include "driver/collecting.h"
+#include "driver/commands.h"
+#include "driver/input_sources.h"
+#include "driver/scanner.h"
+
+namespace veldran {
+
+Next cmdCont(Run &run) {
+  run.lineContinues = true;
+  return skipLine(run);
+}
+
+Next cmdCancel(Run &run) { abortRun(run); }
+
+Next cmdDisp(Run &run) {
+  if (run.currentChar != ':') {
+    report(run, "missing control character after DISP :\n");
+    return skipLine(run);
+  }
+  beginCollection(run, 'D');
+  run.lineLength = 0;
+  return Next::GoOn;
+}
+
+Next cmdInclude(Run &run) {
+  if (run.currentChar != ':' && run.currentChar != ' ') {
+    report(run, "Include separator invalid\n");
+    return skipLine(run);
+  }
+  run.currentChar = ' ';
+  skipBlanks(run);
+  stepBack(run);
+  beginCollection(run, 'I');
+  run.lineLength = 0;
+  return Next::GoOn;
+}
+
+void displayLineEnd(Run &run) {
+  stripLineEnd(run);
+  run.lineBuffer[run.lineLength] = 0;
+  say(run, "%s\n", reinterpret_cast<const char *>(run.lineBuffer));
+}
+
+void includeLineEnd(Run &run) {
+  stripLineEnd(run);
+  if (run.lineLength == 0) {
+    report(run, "Include-Kommando leer\n");
+    return;
+  }
+  run.lineBuffer[run.lineLength] = 0;
+  std::string name(reinterpret_cast<const char *>(run.lineBuffer));
+  int error = openInputFile(run, name);
+  if (error != 0) {
+    say(run, "Include:%s DosOpen Error: return code = %d.\n", name.c_str(),
+        error);
+    return;
+  }
+  ++run.includeDepth;
+  run.keptLength = 0;
+}
+
+} // namespace veldran

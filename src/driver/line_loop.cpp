@@ -1,0 +1,203 @@
+#include "driver/line_loop.h"
+
+#include "driver/commands.h"
+#include "driver/input_sources.h"
+#include "driver/scanner.h"
+#include "symbols/symbol_table.h"
+
+namespace veldran {
+
+namespace {
+
+bool isRecordingMode(char mode) { return mode == 'M' || mode == 'R'; }
+
+// A byte followed a single '%': recognise the command and run it.
+Next recognizeCommand(Run &run) {
+  run.commandStart = run.source().position - 2;
+  if (!readName(run)) {
+    report(run, "command empty\n");
+    stepBack(run);
+    return Next::GoOn;
+  }
+  Lookup hit = lookupSymbol(run, LookupScope::ALL, run.scannedName);
+  if (hit.found)
+    return symbolAsCommand(run, hit.entry);
+  int row = findCommand(run.scannedName);
+  if (row < 0) {
+    report(run, "command not defined: %.16s\n", run.scannedName.data());
+    stepBack(run);
+    return Next::GoOn;
+  }
+  if (run.inRecording())
+    return recordingCommand(run, row);
+  const CommandRow &cmd = CommandTable[row];
+  if (run.lineClassMax > '0' && run.lineClassMax <= cmd.commandClass) {
+    report(run, "nesting of commands not allowed\n");
+    stepBack(run);
+    return Next::GoOn;
+  }
+  if (cmd.actsWhenInactive != '1' && run.cond.active != '1') {
+    stepBack(run);
+    return Next::GoOn;
+  }
+  if (run.lineClassMax == ' ' || run.lineClassMax < cmd.commandClass)
+    run.lineClassMax = cmd.commandClass;
+  return cmd.routine(run);
+}
+
+// Index of the first '%' or CR at or after `from`, or `end`.
+int findSpecial(const std::uint8_t *buffer, int from, int end) {
+  while (from < end && buffer[from] != '%' && buffer[from] != CR)
+    ++from;
+  return from;
+}
+
+LineEnd scanLine(Run &run) {
+  bool afterPercent = false;
+  bool afterCr = false;
+  for (;;) {
+    InputSource &src = run.source();
+    if (!afterPercent && !afterCr) {
+      // Plain bytes up to the next '%' or CR are copied in one step.
+      int stop = findSpecial(src.buffer, src.position, src.length);
+      appendBytes(run, src.buffer + src.position, stop - src.position);
+      src.position = stop;
+    }
+    if (src.position >= src.length)
+      break;
+    std::uint8_t c = src.buffer[src.position++];
+    bool counted = appendByte(run, c);
+    run.currentChar = c;
+    if (afterPercent) {
+      afterPercent = false;
+      if (c == '%') {
+        if (isRecordingMode(run.lineMode))
+          appendByte(run, '%');
+        continue;
+      }
+      if (counted)
+        --run.lineLength;
+      Next next = recognizeCommand(run);
+      if (next == Next::LineDone)
+        return LineEnd::Ended;
+      if (next == Next::Restart)
+        return LineEnd::Restart;
+      continue;
+    }
+    if (c == LF) {
+      if (afterCr)
+        return LineEnd::Ended;
+    } else if (c == CR) {
+      afterCr = true;
+      continue;
+    } else if (c == '%') {
+      if (counted)
+        --run.lineLength;
+      afterPercent = true;
+    }
+    afterCr = false;
+  }
+  if (!run.source().isReplay())
+    report(run, "Eingabe-Zeile zu lang\n");
+  return LineEnd::Ended;
+}
+
+// The action of the line's mode. Returns false when the line-end step is
+// to be left out (an executed line starts at once).
+bool lineEndAction(Run &run) {
+  switch (run.lineMode) {
+  case 'F':
+    run.keptLength = 0;
+    if (run.lineLength > 0)
+      writeLine(run);
+    break;
+  case 'D':
+    displayLineEnd(run);
+    break;
+  case 'I':
+    includeLineEnd(run);
+    break;
+  case 'T':
+    textLineEnd(run);
+    break;
+  case 'A':
+    macroCallLineEnd(run);
+    break;
+  case 'C':
+    callLineEnd(run);
+    break;
+  case 'E':
+    executeLineEnd(run);
+    return false;
+  case 'M':
+  case 'R':
+    recordLine(run);
+    break;
+  default:
+    break;
+  }
+  return true;
+}
+
+void lineEndStep(Run &run) {
+  run.lineLength = run.keptLength;
+  if (run.collection.pending)
+    dropCollection(run);
+  resetLineMode(run);
+  run.lineClassMax = ' ';
+}
+
+} // namespace
+
+void runLineLoop(Run &run, bool commandString) {
+  if (commandString) {
+    run.lineContinues = false;
+    run.keptLength = 0;
+  } else if (!readStep(run)) {
+    return;
+  }
+  for (;;) {
+    if (scanLine(run) == LineEnd::Ended) {
+      sourceLineEndStep(run);
+      if (!run.lineContinues && lineEndAction(run))
+        lineEndStep(run);
+    }
+    if (!readStep(run))
+      return;
+  }
+}
+
+void trackCollection(Run &run, std::uint32_t size, std::uint32_t prefixAt) {
+  PendingCollection &c = run.collection;
+  c.pending = true;
+  c.size = size;
+  c.prefixAt = prefixAt;
+  c.depth = run.storage.currentTable - (run.storage.stackTop + size);
+}
+
+void dropCollection(Run &run) {
+  StorageArea &s = run.storage;
+  PendingCollection &c = run.collection;
+  std::uint32_t low = s.currentTable - c.depth - c.size;
+  std::uint32_t kept = static_cast<std::uint32_t>(s.read32(low + c.prefixAt));
+  std::memcpy(run.lineBuffer, s.at(low + c.prefixAt + 4), kept);
+  run.keptLength = run.lineLength = static_cast<int>(kept);
+  s.moveRange(s.stackTop, low, c.size);
+  s.stackTop += c.size;
+  c.pending = false;
+}
+
+void resetLineMode(Run &run) {
+  if (!run.inRecording())
+    run.lineMode = run.cond.active == '1' ? 'F' : '0';
+}
+
+void writeLine(Run &run) {
+  int error = 0;
+  if (!run.output->write(run.lineBuffer,
+                         static_cast<std::size_t>(run.lineLength), error))
+    outputFailed(run, error);
+  ++run.outputLineNumber;
+}
+
+} // namespace veldran

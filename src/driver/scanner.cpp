@@ -1,0 +1,112 @@
+#include "driver/scanner.h"
+
+#include <algorithm>
+
+namespace veldran {
+
+namespace {
+
+constexpr std::array<std::uint8_t, 256> buildNameChars() {
+  std::array<std::uint8_t, 256> t{};
+  t['$'] = '$';
+  t['_'] = '_';
+  for (int c = '0'; c <= '9'; ++c)
+    t[c] = static_cast<std::uint8_t>(c);
+  for (int c = 'A'; c <= 'Z'; ++c) {
+    t[c] = static_cast<std::uint8_t>(c);
+    t[c + 32] = static_cast<std::uint8_t>(c);
+  }
+  // Code page 850 umlauts: both cases map to the upper-case letter.
+  t[0x81] = t[0x9A] = 0x9A;
+  t[0x84] = t[0x8E] = 0x8E;
+  t[0x94] = t[0x99] = 0x99;
+  return t;
+}
+
+// Scans to the line end from the byte the caller already took: a CR LF
+// ends the line, and a CR just taken counts as the start of one. Bytes are
+// appended when `keep` is set. Returns false when the buffer ran out first.
+bool consumeLine(Run &run, bool keep) {
+  InputSource &src = run.source();
+  bool afterCr = run.currentChar == CR;
+  while (src.position < src.length) {
+    std::uint8_t c = src.buffer[src.position++];
+    if (keep)
+      appendByte(run, c);
+    if (c == CR) {
+      afterCr = true;
+    } else if (c == LF) {
+      if (afterCr)
+        return true;
+    }
+  }
+  src.position = src.length;
+  return false;
+}
+
+} // namespace
+
+const std::array<std::uint8_t, 256> NameCharTable = buildNameChars();
+
+Name makeName(const char *text) {
+  Name n;
+  n.fill(' ');
+  for (std::size_t i = 0; i < kNameLength && text[i]; ++i)
+    n[i] = text[i];
+  return n;
+}
+
+bool scanName(Run &run) {
+  Name &name = run.scannedName;
+  name.fill(' ');
+  std::size_t count = 0;
+  if (run.currentChar < '0' || run.currentChar > '9') {
+    while (std::uint8_t c = NameCharTable[run.currentChar]) {
+      if (count < kNameLength)
+        name[count++] = static_cast<char>(c);
+      nextChar(run);
+    }
+  }
+  run.work.name = name;
+  return count > 0;
+}
+
+void skipBlanks(Run &run) {
+  while (run.currentChar == ' ')
+    nextChar(run);
+}
+
+bool readName(Run &run) {
+  skipBlanks(run);
+  return scanName(run);
+}
+
+void checkTerminator(Run &run) {
+  if (run.currentChar != ';')
+    report(run, "nach Befehl fehlt Ende-Zeichen (;)\n");
+}
+
+void skipRestOfLine(Run &run) {
+  if (!consumeLine(run, false))
+    report(run, "Eingabe-Zeile zu lang\n");
+}
+
+void passCommandThrough(Run &run) {
+  InputSource &src = run.source();
+  int end = std::min(src.position, src.length);
+  appendBytes(run, src.buffer + run.commandStart, end - run.commandStart);
+  consumeLine(run, true);
+}
+
+void appendBytes(Run &run, const std::uint8_t *bytes, int n) {
+  int room = kLineMax - run.lineLength;
+  if (n > room)
+    n = room;
+  if (n > 0) {
+    std::memcpy(run.lineBuffer + run.lineLength, bytes,
+                static_cast<std::size_t>(n));
+    run.lineLength += n;
+  }
+}
+
+} // namespace veldran

@@ -1,0 +1,50 @@
+// Reading the current line: the character access every scanner uses, the
+// name scanner, and the ways a command consumes the rest of its line.
+#pragma once
+
+#include "driver/run.h"
+
+namespace veldran {
+
+// Upper-case name character of a byte, or 0 when it cannot be in a name.
+extern const std::array<std::uint8_t, 256> NameCharTable;
+
+Name makeName(const char *text);
+
+inline void nextChar(Run &run) {
+  InputSource &src = run.source();
+  if (src.position < src.length) {
+    run.currentChar = src.buffer[src.position++];
+  } else {
+    src.position = src.length + 1;
+    run.currentChar = 0;
+  }
+}
+
+// Steps the read position back by one so the last byte is read again.
+inline void stepBack(Run &run) { --run.source().position; }
+
+// Scans a name from currentChar into scannedName and the WorkEntry's name.
+// Returns false when no name character was found.
+bool scanName(Run &run);
+// Skips blanks, then scans a name.
+bool readName(Run &run);
+void skipBlanks(Run &run);
+// Reports a missing ';' behind a name.
+void checkTerminator(Run &run);
+
+// Consumes the rest of the line without appending it.
+void skipRestOfLine(Run &run);
+// Appends the command from its '%' and the rest of the line unchanged.
+void passCommandThrough(Run &run);
+
+// Line buffer appends: bytes beyond the 256th are dropped.
+inline bool appendByte(Run &run, std::uint8_t c) {
+  if (run.lineLength >= kLineMax)
+    return false;
+  run.lineBuffer[run.lineLength++] = c;
+  return true;
+}
+void appendBytes(Run &run, const std::uint8_t *bytes, int n);
+
+} // namespace veldran

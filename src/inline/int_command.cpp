@@ -1,0 +1,94 @@
+// INT: the value of an expression as decimal text, with an optional width
+// filled with leading zeros.
+#include "driver/commands.h"
+#include "driver/scanner.h"
+#include "expr/evaluator.h"
+#include "symbols/fetch.h"
+#include "symbols/symbol_table.h"
+
+namespace veldran {
+
+namespace {
+
+constexpr std::int64_t kMaxWidth = 16;
+
+// Produces the characters from the right, as the width rules want them:
+// the digits cut to `width` columns, then zeros, then a '-' in the first
+// column of a negative value. `room` caps the count; the least significant
+// characters stay. Returns the number of characters, last one first.
+int formatRightToLeft(std::int64_t value, std::int64_t width, int room,
+                      char *out) {
+  bool negative = value < 0;
+  std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value)
+                                     : static_cast<std::uint64_t>(value);
+  std::int64_t remaining = width;
+  int i = 0;
+  auto produce = [&](char c) {
+    if (i > 0 && i == room)
+      return false;
+    out[i++] = c;
+    return true;
+  };
+  for (;;) {
+    if (!produce(static_cast<char>('0' + magnitude % 10)))
+      return i;
+    magnitude /= 10;
+    if (--remaining == 0)
+      return i;
+    if (magnitude == 0)
+      break;
+  }
+  std::int64_t zerosUntil = negative ? 1 : 0;
+  for (; remaining > zerosUntil; --remaining)
+    if (!produce('0'))
+      return i;
+  if (negative)
+    produce('-');
+  return i;
+}
+
+Next syntaxError(Run &run) {
+  report(run, "nach INT kein : oder (nnn)\n");
+  return Next::GoOn;
+}
+
+} // namespace
+
+Next cmdInt(Run &run) {
+  run.work = SymbolEntry{};
+  if (readName(run))
+    return syntaxError(run);
+  std::int64_t width = 0;
+  if (run.currentChar == '(') {
+    run.currentChar = ' ';
+    if (readName(run)) {
+      fetchNumeric(run);
+      width = run.work.value;
+    } else {
+      width = readNumber(run);
+    }
+    if (run.currentChar != ')')
+      return syntaxError(run);
+    if (width < 1 || width > kMaxWidth) {
+      report(run, "INT - Anzahl Stellen falsch (1 bis 16)\n");
+      return Next::GoOn;
+    }
+    nextChar(run);
+  }
+  if (run.currentChar != ':')
+    return syntaxError(run);
+  nextChar(run);
+  reserveStack(run, 16);
+  evaluate(run, ';');
+  if (run.lineLength < kLineMax) {
+    char out[40];
+    int n = formatRightToLeft(run.work.value, width,
+                              kLineMax - run.lineLength, out);
+    for (int i = n - 1; i >= 0; --i)
+      run.lineBuffer[run.lineLength++] = static_cast<std::uint8_t>(out[i]);
+  }
+  releaseStack(run, 16);
+  return Next::GoOn;
+}
+
+} // namespace veldran

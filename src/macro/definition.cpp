@@ -1,0 +1,134 @@
+// MACRO and MEND, and the recording or passing over of bodies.
+#include "driver/collecting.h"
+#include "driver/commands.h"
+#include "driver/input_sources.h"
+#include "driver/scanner.h"
+#include "expr/conditional_blocks.h"
+#include "symbols/symbol_table.h"
+
+namespace veldran {
+
+namespace {
+
+// MEND with no inner definition open: the macro is defined.
+Next endDefinition(Run &run) {
+  run.lineMode = 'F';
+  StorageArea &s = run.storage;
+  run.work = s.entry(s.stackTop);
+  releaseStack(run, 32);
+  run.work.length = static_cast<std::int32_t>(s.textTop - run.work.value);
+  storeSymbol(run, LookupScope::GLOBAL);
+  return skipLine(run);
+}
+
+// REND with no inner block open: the recorded body starts to replay.
+Next endRecording(Run &run) {
+  StorageArea &s = run.storage;
+  auto start = static_cast<std::uint32_t>(s.read32(s.stackTop));
+  InputSource &src = pushSource(run);
+  src.kind = 'R';
+  src.bodyStart = src.bodyNext = start;
+  src.bodyEnd = s.textTop;
+  src.passesLeft = run.repeatCount;
+  releaseStack(run, 2);
+  bodyStart(run, s.stackTop);
+  run.lineLength = run.keptLength;
+  run.lineMode = 'F';
+  return Next::Restart;
+}
+
+Next recordMacroCommand(Run &run, int row) {
+  if (row == CMD_MACRO) {
+    ++run.macroNesting;
+  } else if (row == CMD_MEND) {
+    if (run.macroNesting == 0) {
+      if (run.lineMode == 'M')
+        return endDefinition(run);
+      run.lineMode = 'F';
+      return skipLine(run);
+    }
+    --run.macroNesting;
+  }
+  if (run.lineMode == 'N')
+    return skipLine(run);
+  passCommandThrough(run);
+  return Next::LineDone;
+}
+
+Next recordRepeatCommand(Run &run, int row) {
+  if (row == CMD_RPT || row == CMD_RPTN) {
+    ++run.repeatNesting;
+  } else if (row == CMD_REND) {
+    if (run.repeatNesting == 0) {
+      if (run.lineMode == 'R')
+        return endRecording(run);
+      run.lineMode = 'F';
+      return skipLine(run);
+    }
+    --run.repeatNesting;
+  }
+  if (run.lineMode == 'S')
+    return skipLine(run);
+  passCommandThrough(run);
+  return Next::LineDone;
+}
+
+} // namespace
+
+Next recordingCommand(Run &run, int row) {
+  if (run.lineMode == 'M' || run.lineMode == 'N')
+    return recordMacroCommand(run, row);
+  return recordRepeatCommand(run, row);
+}
+
+Next cmdMacro(Run &run) {
+  if (run.currentChar != ':') {
+    report(run, "MACRO - after Command no : / %c\n", run.currentChar);
+  } else if (run.cond.active != '1') {
+    run.lineMode = 'N';
+  } else if (!readName(run)) {
+    report(run, "after MACRO no macro-name\n");
+  } else {
+    Lookup hit = lookupSymbol(run, LookupScope::ALL, run.scannedName);
+    if (hit.found && !(run.storage.entry(hit.entry).flags & SYM_MACRO)) {
+      report(run, "MACRO found / variable already defined\n");
+    } else {
+      SymbolEntry e;
+      e.name = run.scannedName;
+      e.flags = SYM_MACRO;
+      e.value = run.storage.textTop;
+      reserveStack(run, 32);
+      run.storage.setEntry(run.storage.stackTop, e);
+      run.lineMode = 'M';
+    }
+  }
+  run.lineLength = 0;
+  if (run.lineMode != 'M')
+    return skipLine(run);
+  // Text carried in by CONT is dropped like the text in front of MACRO.
+  run.keptLength = 0;
+  return Next::GoOn;
+}
+
+Next cmdMend(Run &run) {
+  report(run, "MEND without starting MACRO\n");
+  return skipLine(run);
+}
+
+void recordLine(Run &run) {
+  stripLineEnd(run);
+  int n = run.lineLength - run.keptLength;
+  if (n < 0)
+    n = 0;
+  auto size = static_cast<std::uint32_t>(n) + 2;
+  if (run.storage.freeBytes() < size) {
+    report(run, "Macro-storage not big enough - abend\n");
+    abortRun(run);
+  }
+  auto length = static_cast<std::uint16_t>(n);
+  appendText(run, reinterpret_cast<const std::uint8_t *>(&length), 2);
+  appendText(run, run.lineBuffer + run.keptLength, static_cast<std::uint32_t>(n));
+  run.lineLength = run.keptLength;
+}
+
+} // namespace veldran

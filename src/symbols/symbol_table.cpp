@@ -1,0 +1,165 @@
+#include "symbols/symbol_table.h"
+
+#include "symbols/system_variables.h"
+
+namespace veldran {
+
+namespace {
+
+std::uint32_t tableCount(const Run &run, std::uint32_t table) {
+  return static_cast<std::uint32_t>(run.storage.read32(table));
+}
+
+std::uint32_t tableEnd(const Run &run, std::uint32_t table) {
+  return table + 4 + 32 * tableCount(run, table);
+}
+
+// Binary search of one table; on a miss the result is the insertion point.
+Lookup searchTable(const Run &run, std::uint32_t table, const Name &name) {
+  std::uint32_t low = 0;
+  std::uint32_t high = tableCount(run, table);
+  const std::uint32_t first = table + 4;
+  while (low < high) {
+    std::uint32_t mid = low + (high - low) / 2;
+    int c = std::memcmp(run.storage.at(first + 32 * mid), name.data(),
+                        kNameLength);
+    if (c == 0)
+      return {true, first + 32 * mid};
+    if (c < 0)
+      low = mid + 1;
+    else
+      high = mid;
+  }
+  return {false, first + 32 * low};
+}
+
+} // namespace
+
+void initSymbols(Run &run) {
+  StorageArea &s = run.storage;
+  s.write32(kGlobalTableStart, static_cast<std::int32_t>(kSystemVariableCount));
+  for (std::uint32_t i = 0; i < kSystemVariableCount; ++i) {
+    SymbolEntry e;
+    e.name = systemVariableName(i);
+    e.flags = SYM_SYSTEM | (i == kInputFileNameVariable ? SYM_TEXT : 0);
+    e.value = i;
+    s.setEntry(kGlobalTableStart + 4 + 32 * i, e);
+  }
+}
+
+void reserveStack(Run &run, std::uint32_t n) {
+  StorageArea &s = run.storage;
+  if (static_cast<std::int64_t>(s.stackTop) - n <
+      static_cast<std::int64_t>(s.textTop)) {
+    report(run, "Variablen-Speicher ist nicht gro\xE1 genug - Abbruch\n");
+    abortRun(run);
+  }
+  s.stackTop -= n;
+}
+
+void releaseStack(Run &run, std::uint32_t n) { run.storage.stackTop += n; }
+
+Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name) {
+  const StorageArea &s = run.storage;
+  std::uint32_t table =
+      scope == LookupScope::GLOBAL ? s.globalTable : s.currentTable;
+  for (;;) {
+    Lookup hit = searchTable(run, table, name);
+    if (hit.found || scope != LookupScope::ALL || table == s.globalTable)
+      return hit;
+    table = tableEnd(run, table);
+  }
+}
+
+std::uint32_t storeSymbol(Run &run, LookupScope scope) {
+  StorageArea &s = run.storage;
+  Lookup hit = lookupSymbol(run, scope, run.work.name);
+  if (hit.found) {
+    SymbolEntry old = s.entry(hit.entry);
+    if (old.flags & SYM_SYSTEM) {
+      report(run, "System-Variable soll ge\x84ndert werden\n");
+      return kNoEntry;
+    }
+    if ((old.flags ^ run.work.flags) & SYM_TEXT) {
+      if (old.flags & SYM_TEXT)
+        report(run, "Text soll durch Variable \x81"
+                    "berschrieben werden\n");
+      else
+        report(run, "Variable soll durch Text \x81"
+                    "berschrieben werden\n");
+      return kNoEntry;
+    }
+    run.work.flags |= SYM_DEFINED;
+    s.setEntry(hit.entry, run.work);
+    return hit.entry;
+  }
+  reserveStack(run, 32);
+  s.moveRange(s.stackTop + 32, hit.entry, -32);
+  s.currentTable -= 32;
+  if (scope == LookupScope::GLOBAL) {
+    s.globalTable -= 32;
+    s.write32(s.globalTable, s.read32(s.globalTable) + 1);
+  } else {
+    s.write32(s.currentTable, s.read32(s.currentTable) + 1);
+  }
+  run.work.flags |= SYM_DEFINED;
+  std::uint32_t slot = hit.entry - 32;
+  s.setEntry(slot, run.work);
+  return slot;
+}
+
+void openLocalTable(Run &run) {
+  StorageArea &s = run.storage;
+  reserveStack(run, 4);
+  s.moveRange(s.stackTop + 4, s.currentTable, -4);
+  s.currentTable -= 4;
+  s.write32(s.currentTable, 0);
+}
+
+void releaseLocalTable(Run &run) {
+  StorageArea &s = run.storage;
+  std::uint32_t size = 4 + 32 * tableCount(run, s.currentTable);
+  s.moveRange(s.stackTop, s.currentTable, size);
+  s.currentTable += size;
+  s.stackTop += size;
+}
+
+bool inMacro(const Run &run) {
+  return run.storage.currentTable != run.storage.globalTable;
+}
+
+void saveKeptPrefix(Run &run) {
+  auto k = static_cast<std::uint32_t>(run.keptLength);
+  if (k > 0) {
+    reserveStack(run, k);
+    std::memcpy(run.storage.at(run.storage.stackTop), run.lineBuffer, k);
+  }
+  reserveStack(run, 4);
+  run.storage.write32(run.storage.stackTop, static_cast<std::int32_t>(k));
+}
+
+void restoreKeptPrefix(Run &run) {
+  StorageArea &s = run.storage;
+  auto k = static_cast<std::uint32_t>(s.read32(s.stackTop));
+  std::memcpy(run.lineBuffer, s.at(s.stackTop + 4), k);
+  s.stackTop += k + 4;
+  run.keptLength = run.lineLength = static_cast<int>(k);
+}
+
+bool appendText(Run &run, const std::uint8_t *bytes, std::uint32_t n) {
+  StorageArea &s = run.storage;
+  if (n > s.freeBytes())
+    return false;
+  std::memcpy(s.at(s.textTop), bytes, n);
+  s.textTop += n;
+  return true;
+}
+
+const std::uint8_t *textBytes(Run &run, const SymbolEntry &entry) {
+  if (entry.value == kFileNameText)
+    return reinterpret_cast<const std::uint8_t *>(
+        nearestFileSource(run).fileName.data());
+  return run.storage.at(static_cast<std::uint32_t>(entry.value));
+}
+
+} // namespace veldran
