@@ -86,7 +86,7 @@ Next cmdMacro(Run &run) {
     report(run, "MACRO - after Command no : / %c\n", run.currentChar);
   } else if (run.cond.active != '1') {
     run.lineMode = 'N';
-  } else if (!readName(run)) {
+  } else if (run.currentChar = ' ', !readName(run)) {
     report(run, "after MACRO no macro-name\n");
   } else {
     Lookup hit = lookupSymbol(run, LookupScope::ALL, run.scannedName);

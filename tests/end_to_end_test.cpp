@@ -1,0 +1,139 @@
+// Runs every case under tests/cases: in-process over the in-memory platform,
+// or through the real binary in a temporary directory for cases marked
+// `real`.
+#include "case_file.h"
+
+#include "driver/run.h"
+#include "platform/memory_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace veldran::testing {
+
+namespace {
+
+struct Outcome {
+  std::map<std::string, std::string> files;
+  std::string console;
+  int exitCode = 0;
+};
+
+Outcome runInProcess(const Case &c) {
+  MemoryPlatform platform;
+  for (const auto &[name, bytes] : c.files)
+    platform.files[name] = bytes;
+  platform.consoleInput = c.stdinText;
+  Outcome out;
+  out.exitCode = runVeldran(platform, c.runArgs());
+  out.files = platform.files;
+  out.console = platform.console;
+  return out;
+}
+
+std::string readFile(const fs::path &p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeFile(const fs::path &p, const std::string &bytes) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+std::string shellQuote(const std::string &arg) {
+  std::string q = "'";
+  for (char ch : arg)
+    q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+  return q + "'";
+}
+
+Outcome runReal(const Case &c) {
+  fs::path dir = fs::temp_directory_path() /
+                 ("veldran-case-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const auto &[name, bytes] : c.files)
+    writeFile(dir / name, bytes);
+  writeFile(dir / ".stdin", c.stdinText);
+  std::string command = "cd " + shellQuote(dir.string()) + " && " +
+                        shellQuote(VELDRAN_BINARY);
+  for (const std::string &a : c.runArgs())
+    command += " " + shellQuote(a);
+  command += " <.stdin >.console";
+  int status = std::system(command.c_str());
+  Outcome out;
+  out.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  out.console = readFile(dir / ".console");
+  for (const auto &entry : fs::recursive_directory_iterator(dir)) {
+    std::string name = fs::relative(entry.path(), dir).string();
+    if (entry.is_regular_file() && name != ".stdin" && name != ".console")
+      out.files[name] = readFile(entry.path());
+  }
+  fs::remove_all(dir);
+  return out;
+}
+
+std::vector<Case> allCases() {
+  std::vector<fs::path> paths;
+  for (const auto &entry : fs::directory_iterator(VELDRAN_CASES_DIR))
+    if (entry.path().extension() == ".case")
+      paths.push_back(entry.path());
+  std::sort(paths.begin(), paths.end());
+  std::vector<Case> cases;
+  for (const fs::path &p : paths)
+    for (Case &c : parseCaseFile(p.string()))
+      cases.push_back(std::move(c));
+  return cases;
+}
+
+} // namespace
+
+void PrintTo(const Case &c, std::ostream *os) { *os << c.source << " " << c.name; }
+
+namespace {
+
+class EndToEnd : public ::testing::TestWithParam<Case> {};
+
+TEST_P(EndToEnd, Case) {
+  const Case &c = GetParam();
+  SCOPED_TRACE(c.source + ": " + c.name);
+  Outcome out = c.real ? runReal(c) : runInProcess(c);
+  EXPECT_EQ(out.exitCode, c.exitCode);
+  if (c.console) {
+    EXPECT_EQ(printable(out.console), printable(*c.console));
+  }
+  for (const ExpectedFile &f : c.outputs) {
+    std::string name = f.name.empty() ? c.outputName() : f.name;
+    auto it = out.files.find(name);
+    ASSERT_NE(it, out.files.end()) << "no file " << name;
+    EXPECT_EQ(printable(it->second), printable(f.bytes)) << "file " << name;
+  }
+  for (const std::string &name : c.missing)
+    EXPECT_EQ(out.files.count(name), 0u) << "file " << name << " exists";
+}
+
+std::string caseName(const ::testing::TestParamInfo<Case> &info) {
+  std::string file = fs::path(info.param.source).filename().string();
+  file = file.substr(0, file.find('.'));
+  std::string name = file + "_" + std::to_string(info.index) + "_";
+  for (char ch : info.param.name)
+    name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, ::testing::ValuesIn(allCases()),
+                         caseName);
+
+} // namespace
+
+} // namespace veldran::testing
