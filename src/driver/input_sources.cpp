@@ -87,6 +87,7 @@ bool readStep(Run &run) {
     endFileSource(run);
     run.keptLength = run.lineLength;
   }
+  spendBudget(run);
   ++run.source().lineNumber;
   run.lineContinues = false;
   return true;

@@ -105,14 +105,23 @@ void outputFailed(Run &run, int error) {
   run.writeFailed = true;
 }
 
-int runVeldran(Platform &platform, const std::vector<std::string> &args) {
+int runVeldran(Platform &platform, const std::vector<std::string> &args,
+               const RunLimits &limits) {
   auto run = std::make_unique<Run>(platform);
+  run->limits = limits;
   int code = process(*run, args);
   platform.flushConsole();
   return code;
 }
 
 void abortRun(Run &) { throw RunAborted{}; }
+
+void spendBudget(Run &run) {
+  if (run.limits.lineBudget == 0)
+    return;
+  if (--run.limits.lineBudget == 0)
+    abortRun(run);
+}
 
 void say(Run &run, const char *format, ...) {
   va_list args;

@@ -69,10 +69,17 @@ enum class LineEnd {
 
 struct RunAborted {};
 
+// Bounds for runs over untrusted input (fuzzing): the run is abandoned
+// after this many lines and replay passes. 0 means no bound.
+struct RunLimits {
+  std::uint64_t lineBudget = 0;
+};
+
 struct Run {
   explicit Run(Platform &p) : platform(p) {}
 
   Platform &platform;
+  RunLimits limits;
   std::unique_ptr<OutputFile> output;
   bool writeFailed = false;
   std::int64_t counterFrequency = 0;
@@ -120,7 +127,11 @@ struct Run {
 
 // Runs the processor with the command-line arguments (without the program
 // name) and returns the exit code.
-int runVeldran(Platform &platform, const std::vector<std::string> &args);
+int runVeldran(Platform &platform, const std::vector<std::string> &args,
+               const RunLimits &limits = {});
+
+// Counts one line or replay pass against the run's budget.
+void spendBudget(Run &run);
 
 // Abandons the run: unwinds to runVeldran, which closes every source and
 // the output file. The end-of-run checks are not made.
