@@ -65,8 +65,10 @@ Outcome runReal(const Case &c) {
   for (const auto &[name, bytes] : c.files)
     writeFile(dir / name, bytes);
   writeFile(dir / ".stdin", c.stdinText);
-  std::string command = "cd " + shellQuote(dir.string()) + " && " +
-                        shellQuote(VELDRAN_BINARY);
+  std::string command = "cd ";
+  command += shellQuote(dir.string());
+  command += " && ";
+  command += shellQuote(VELDRAN_BINARY);
   for (const std::string &a : c.runArgs())
     command += " " + shellQuote(a);
   command += " <.stdin >.console";
