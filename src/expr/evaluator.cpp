@@ -5,9 +5,6 @@
 #include "symbols/symbol_table.h"
 #include "symbols/system_variables.h"
 
-#include <cstdarg>
-#include <cstdio>
-
 namespace veldran {
 
 namespace {
@@ -63,8 +60,8 @@ private:
   }
   std::uint32_t top() const { return run_.storage.stackTop; }
 
-  [[noreturn]] void stop(const char *format, ...)
-      __attribute__((format(printf, 2, 3)));
+  // Ends an expression whose error has been reported: it yields 0.
+  [[noreturn]] static void stop() { throw Stop{}; }
   void operand();
   void afterOperand();
   void pushReduce(char op, char priority);
@@ -80,16 +77,6 @@ private:
   std::int64_t value_ = 0;
 };
 
-void Evaluator::stop(const char *format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  report(run_, "%s", text);
-  throw Stop{};
-}
-
 std::int64_t Evaluator::evaluate() {
   reserveStack(run_, kMarkerSize);
   base_ = top();
@@ -101,17 +88,23 @@ std::int64_t Evaluator::evaluate() {
       run_.lastSeparator = static_cast<char>(run_.currentChar);
       std::uint8_t c = run_.currentChar;
       if (c == ' ') {
-        if (terminator_ == ';')
-          stop("Space in Ausdruck - Ausdruck nicht zuende\n");
+        if (terminator_ == ';') {
+          report(run_, "Space in Ausdruck - Ausdruck nicht zuende\n");
+          stop();
+        }
         return finish();
       }
       const Operator *op = findOperator(c);
-      if (!op)
-        stop("falsches Zeichen in Ausdruck / %c\n", c);
+      if (!op) {
+        report(run_, "falsches Zeichen in Ausdruck / %c\n", c);
+        stop();
+      }
       switch (op->kind) {
       case OpKind::Open:
-        if (!expectOperand_)
-          stop("in Ausdruck kein Operator gefunden\n");
+        if (!expectOperand_) {
+          report(run_, "in Ausdruck kein Operator gefunden\n");
+          stop();
+        }
         ++*entry(top());
         ++openCount_;
         nextChar(run_);
@@ -119,8 +112,10 @@ std::int64_t Evaluator::evaluate() {
         operand();
         break;
       case OpKind::Close: {
-        if (expectOperand_)
-          stop("in Ausdruck kein Operator gefunden\n");
+        if (expectOperand_) {
+          report(run_, "in Ausdruck kein Operator gefunden\n");
+          stop();
+        }
         if (terminator_ == ',' && openCount_ == 0)
           return finish();
         --openCount_;
@@ -139,8 +134,10 @@ std::int64_t Evaluator::evaluate() {
       case OpKind::End:
         return finish();
       case OpKind::Binary:
-        if (expectOperand_ && c != '-')
-          stop("in Ausdruck kein Symbol bzw. Zahl gefunden\n");
+        if (expectOperand_ && c != '-') {
+          report(run_, "in Ausdruck kein Symbol bzw. Zahl gefunden\n");
+          stop();
+        }
         pushReduce(op->character, op->priority);
         expectOperand_ = true;
         nextChar(run_);
@@ -174,8 +171,10 @@ void Evaluator::operand() {
 
 void Evaluator::afterOperand() {
   expectOperand_ = false;
-  if (scanName(run_) || (run_.currentChar >= '0' && run_.currentChar <= '9'))
-    stop("in Ausdruck kein Operator gefunden\n");
+  if (scanName(run_) || (run_.currentChar >= '0' && run_.currentChar <= '9')) {
+    report(run_, "in Ausdruck kein Operator gefunden\n");
+    stop();
+  }
 }
 
 void Evaluator::pushReduce(char op, char priority) {
@@ -212,8 +211,10 @@ std::int64_t Evaluator::combine(std::int64_t left, char op,
   case '*':
     return static_cast<std::int64_t>(l * r);
   case '/':
-    if (right == 0)
-      stop("Division durch 0 in Ausdruck\n");
+    if (right == 0) {
+      report(run_, "Division durch 0 in Ausdruck\n");
+      stop();
+    }
     if (right == -1)
       return static_cast<std::int64_t>(0 - l);
     return left / right;
@@ -227,15 +228,23 @@ std::int64_t Evaluator::combine(std::int64_t left, char op,
 }
 
 void Evaluator::lengthFunction() {
-  if (run_.scannedName != makeName("L"))
-    stop("invalid command with quote / %.16s\n", run_.scannedName.data());
+  if (run_.scannedName != makeName("L")) {
+    report(run_, "invalid command with quote / %.16s\n",
+           run_.scannedName.data());
+    stop();
+  }
   nextChar(run_);
-  if (!scanName(run_))
-    stop("invalid character in function length / %c\n", run_.currentChar);
+  if (!scanName(run_)) {
+    report(run_, "invalid character in function length / %c\n",
+           run_.currentChar);
+    stop();
+  }
   Lookup hit = lookupSymbol(run_, LookupScope::ALL, run_.scannedName);
-  if (!hit.found)
-    stop("variable (function length) not defined / %.16s\n",
-         run_.scannedName.data());
+  if (!hit.found) {
+    report(run_, "variable (function length) not defined / %.16s\n",
+           run_.scannedName.data());
+    stop();
+  }
   SymbolEntry e = run_.storage.entry(hit.entry);
   if (e.flags & SYM_SYSTEM) {
     run_.work = e;
@@ -255,14 +264,18 @@ void Evaluator::lengthFunction() {
 }
 
 std::int64_t Evaluator::finish() {
-  if (expectOperand_)
-    stop("in Ausdruck kein Operator gefunden\n");
+  if (expectOperand_) {
+    report(run_, "in Ausdruck kein Operator gefunden\n");
+    stop();
+  }
   run_.currentChar = ';';
   pushReduce(0, '0');
   std::int64_t result = valueAt(top());
   releaseStack(run_, kEntrySize);
-  if (entry(top())[1] != 0)
-    stop("Klammer zu fehlt\n");
+  if (entry(top())[1] != 0) {
+    report(run_, "Klammer zu fehlt\n");
+    stop();
+  }
   releaseStack(run_, kMarkerSize);
   return result;
 }
