@@ -3,6 +3,7 @@
 #include "driver/collecting.h"
 #include "driver/commands.h"
 #include "driver/input_sources.h"
+#include "driver/scanner.h"
 #include "expr/conditional_blocks.h"
 #include "symbols/symbol_table.h"
 
@@ -71,10 +72,10 @@ void runCommand(Run &run, const std::string &command) {
   measured = readCounter(run, after, 1099, "2") && measured;
   run.rcOs = 0;
   run.rcLast = result.exitCode;
-  run.timeElapsed = measured && run.counterFrequency > 0
-                        ? elapsedMilliseconds(after - before,
-                                              run.counterFrequency)
-                        : 0;
+  run.timeElapsed =
+      measured && run.counterFrequency > 0
+          ? elapsedMilliseconds(after - before, run.counterFrequency)
+          : 0;
 }
 
 } // namespace
@@ -114,6 +115,17 @@ void executeLineEnd(Run &run) {
   run.collection.pending = false;
   run.keptLength = run.lineLength = 0;
   run.lineMode = 'F';
+}
+
+// The prefix goes in front of text that a CONT at the end of the executed
+// line carries on, so that neither is lost.
+void endExecutedLine(Run &run) {
+  std::uint8_t carried[kLineMax];
+  auto n = static_cast<std::size_t>(run.lineLength);
+  std::memcpy(carried, run.lineBuffer, n);
+  restoreKeptPrefix(run);
+  appendBytes(run, carried, static_cast<int>(n));
+  run.keptLength = run.lineLength;
 }
 
 void callLineEnd(Run &run) {
