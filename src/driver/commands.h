@@ -24,11 +24,36 @@ struct CommandRow {
 };
 
 enum CommandNumber {
-  CMD_INT, CMD_TEXT, CMD_HEXA, CMD_TAB, CMD_CONT, CMD_SET, CMD_DEFT,
-  CMD_INCLUDE, CMD_CANCEL, CMD_DISP, CMD_ACC, CMD_IIF, CMD_IF, CMD_IFT,
-  CMD_IFF, CMD_IFTF, CMD_CEND, CMD_MACRO, CMD_MEND, CMD_MEXIT, CMD_MSET,
-  CMD_MDEFT, CMD_RPT, CMD_RPTN, CMD_REND, CMD_REXIT, CMD_EXECUTE, CMD_CALL,
-  CMD_COMPT, CMD_COUNT
+  CMD_INT,
+  CMD_TEXT,
+  CMD_HEXA,
+  CMD_TAB,
+  CMD_CONT,
+  CMD_SET,
+  CMD_DEFT,
+  CMD_INCLUDE,
+  CMD_CANCEL,
+  CMD_DISP,
+  CMD_ACC,
+  CMD_IIF,
+  CMD_IF,
+  CMD_IFT,
+  CMD_IFF,
+  CMD_IFTF,
+  CMD_CEND,
+  CMD_MACRO,
+  CMD_MEND,
+  CMD_MEXIT,
+  CMD_MSET,
+  CMD_MDEFT,
+  CMD_RPT,
+  CMD_RPTN,
+  CMD_REND,
+  CMD_REXIT,
+  CMD_EXECUTE,
+  CMD_CALL,
+  CMD_COMPT,
+  CMD_COUNT
 };
 
 extern const CommandRow CommandTable[CMD_COUNT];
@@ -73,6 +98,9 @@ void textLineEnd(Run &run);
 void macroCallLineEnd(Run &run);
 void callLineEnd(Run &run);
 void executeLineEnd(Run &run);
+// The end of an executed line's replay: the kept prefix saved by EXECUTE
+// comes back into lineBuffer.
+void endExecutedLine(Run &run);
 void recordLine(Run &run);
 
 // A symbol's name used as a command: a macro call, or a message.

@@ -1,5 +1,6 @@
 #include "driver/replay.h"
 
+#include "driver/commands.h"
 #include "driver/input_sources.h"
 #include "driver/line_loop.h"
 #include "driver/scanner.h"
@@ -50,7 +51,7 @@ void endReplaySource(Run &run) {
   if (kind == 'M')
     releaseLocalTable(run);
   if (kind == 'E')
-    restoreKeptPrefix(run);
+    endExecutedLine(run);
   popSource(run);
   if (kind == 'R') {
     run.lineLength = run.keptLength;
