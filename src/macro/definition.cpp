@@ -2,6 +2,7 @@
 #include "driver/collecting.h"
 #include "driver/commands.h"
 #include "driver/input_sources.h"
+#include "driver/line_loop.h"
 #include "driver/scanner.h"
 #include "expr/conditional_blocks.h"
 #include "symbols/symbol_table.h"
@@ -37,6 +38,15 @@ Next endRecording(Run &run) {
   return Next::Restart;
 }
 
+// MEND or REND closing a body that was passed over. The rest of the line
+// follows the conditional state, so text in front of the command in a
+// false block is not written.
+Next endPassingOver(Run &run) {
+  run.lineMode = 'F';
+  resetLineMode(run);
+  return skipLine(run);
+}
+
 Next recordMacroCommand(Run &run, int row) {
   if (row == CMD_MACRO) {
     ++run.macroNesting;
@@ -44,8 +54,7 @@ Next recordMacroCommand(Run &run, int row) {
     if (run.macroNesting == 0) {
       if (run.lineMode == 'M')
         return endDefinition(run);
-      run.lineMode = 'F';
-      return skipLine(run);
+      return endPassingOver(run);
     }
     --run.macroNesting;
   }
@@ -62,8 +71,7 @@ Next recordRepeatCommand(Run &run, int row) {
     if (run.repeatNesting == 0) {
       if (run.lineMode == 'R')
         return endRecording(run);
-      run.lineMode = 'F';
-      return skipLine(run);
+      return endPassingOver(run);
     }
     --run.repeatNesting;
   }
@@ -127,7 +135,8 @@ void recordLine(Run &run) {
   }
   auto length = static_cast<std::uint16_t>(n);
   appendText(run, reinterpret_cast<const std::uint8_t *>(&length), 2);
-  appendText(run, run.lineBuffer + run.keptLength, static_cast<std::uint32_t>(n));
+  appendText(run, run.lineBuffer + run.keptLength,
+             static_cast<std::uint32_t>(n));
   run.lineLength = run.keptLength;
 }
 
