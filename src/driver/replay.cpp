@@ -65,6 +65,10 @@ void endReplaySource(Run &run) {
 
 bool replayRead(Run &run) {
   InputSource &src = run.source();
+  // Bytes behind a line end inside a stored line (an executed line can be
+  // built with one) are the next line, not to be lost.
+  if (src.length > 0)
+    return true;
   for (;;) {
     if (src.bodyNext < src.bodyEnd) {
       std::uint16_t stored = storedLength(run, src.bodyNext);
