@@ -70,7 +70,7 @@ Outcome runReal(const Case &c) {
   command += " && ";
   command += shellQuote(VELDRAN_BINARY);
   for (const std::string &a : c.runArgs())
-    command += " " + shellQuote(a);
+    command.append(" ").append(shellQuote(a));
   command += " <.stdin >.console";
   int status = std::system(command.c_str());
   Outcome out;

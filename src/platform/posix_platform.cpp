@@ -96,7 +96,7 @@ class PosixPlatform::Input : public InputFile {
 public:
   Input(int fd, FileId id, std::shared_ptr<OpenFiles> openFiles)
       : fd_(fd), id_(id), openFiles_(std::move(openFiles)),
-        buffer_(kFileBufferSize) {}
+        buffer_(new std::uint8_t[kFileBufferSize]) {}
   ~Input() override {
     ::close(fd_);
     eraseOne(openFiles_->inputs, id_);
@@ -104,39 +104,51 @@ public:
   Input(const Input &) = delete;
   Input &operator=(const Input &) = delete;
 
+  // Fills the request unless the file ends or a read fails: a short
+  // count means the end of the file, as the read step expects. Bytes read
+  // before a failure are delivered first; the failure comes with the next
+  // call.
   long read(std::uint8_t *dest, std::size_t count, int &error) override {
-    if (count == 0)
-      return 0;
-    if (position_ == end_) {
-      // A request as large as the buffer gains nothing from copying.
-      if (count >= buffer_.size())
-        return readInto(dest, count, error);
-      long n = readInto(buffer_.data(), buffer_.size(), error);
-      if (n <= 0)
-        return n;
-      position_ = 0;
-      end_ = static_cast<std::size_t>(n);
+    std::size_t done = 0;
+    while (done < count) {
+      if (position_ == end_ && !refill(error))
+        return done > 0 ? static_cast<long>(done) : (failed_ ? -1 : 0);
+      std::size_t n = std::min(count - done, end_ - position_);
+      std::memcpy(dest + done, buffer_.get() + position_, n);
+      position_ += n;
+      done += n;
     }
-    std::size_t n = std::min(count, end_ - position_);
-    std::memcpy(dest, buffer_.data() + position_, n);
-    position_ += n;
-    return static_cast<long>(n);
+    return static_cast<long>(done);
   }
 
 private:
-  long readInto(std::uint8_t *dest, std::size_t count, int &error) {
-    long n = readRetrying(fd_, dest, count);
-    if (n < 0)
+  bool refill(int &error) {
+    if (atEnd_)
+      return false;
+    long n = readRetrying(fd_, buffer_.get(), kFileBufferSize);
+    if (n < 0) {
       error = errno;
-    return n;
+      failed_ = true;
+      return false;
+    }
+    failed_ = false;
+    if (n == 0) {
+      atEnd_ = true;
+      return false;
+    }
+    position_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    return true;
   }
 
   int fd_;
   FileId id_;
   std::shared_ptr<OpenFiles> openFiles_;
-  std::vector<std::uint8_t> buffer_;
+  std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t position_ = 0;
   std::size_t end_ = 0;
+  bool atEnd_ = false;
+  bool failed_ = false;
 };
 
 class PosixPlatform::Output : public OutputFile {
