@@ -38,7 +38,7 @@ const CommandRow CommandTable[CMD_COUNT] = {
 
 int findCommand(const Name &name) {
   for (int row = 0; row < CMD_COUNT; ++row)
-    if (CommandTable[row].name == name)
+    if (CommandTable[row].name[0] == name[0] && CommandTable[row].name == name)
       return row;
   return -1;
 }

@@ -40,6 +40,7 @@ InputSource &pushSource(Run &run) {
   if (run.sourceDepth == run.sources.size())
     run.sources.push_back(std::make_unique<InputSource>());
   InputSource &src = *run.sources[run.sourceDepth++];
+  run.currentSource = &src;
   src.lineNumber = 0;
   src.length = 0;
   src.position = 0;
@@ -54,6 +55,8 @@ void popSource(Run &run) {
   src.file.reset();
   src.fileName.clear();
   --run.sourceDepth;
+  run.currentSource =
+      run.sourceDepth > 0 ? run.sources[run.sourceDepth - 1].get() : nullptr;
 }
 
 int openInputFile(Run &run, const std::string &name) {

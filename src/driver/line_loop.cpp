@@ -45,11 +45,19 @@ Next recognizeCommand(Run &run) {
   return cmd.routine(run);
 }
 
-// Index of the first '%' or CR at or after `from`, or `end`.
+// Index of the first '%' or CR at or after `from`, or `end`. Two memchr
+// passes beat one byte-by-byte loop over two characters.
 int findSpecial(const std::uint8_t *buffer, int from, int end) {
-  while (from < end && buffer[from] != '%' && buffer[from] != CR)
-    ++from;
-  return from;
+  const void *cr =
+      std::memchr(buffer + from, CR, static_cast<std::size_t>(end - from));
+  if (cr)
+    end = static_cast<int>(static_cast<const std::uint8_t *>(cr) - buffer);
+  const void *percent =
+      std::memchr(buffer + from, '%', static_cast<std::size_t>(end - from));
+  if (percent)
+    return static_cast<int>(static_cast<const std::uint8_t *>(percent) -
+                            buffer);
+  return end;
 }
 
 LineEnd scanLine(Run &run) {

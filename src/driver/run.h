@@ -87,6 +87,7 @@ struct Run {
   // Input-source stack; records above `sourceDepth` are kept for reuse.
   std::vector<std::unique_ptr<InputSource>> sources;
   std::size_t sourceDepth = 0;
+  InputSource *currentSource = nullptr; // the top record, or null
   std::int32_t includeDepth = 0;
   std::uint8_t currentChar = 0;
 
@@ -120,8 +121,8 @@ struct Run {
   std::uint32_t rcOs = 0;
   std::int64_t timeElapsed = 0;
 
-  InputSource &source() { return *sources[sourceDepth - 1]; }
-  bool hasSource() const { return sourceDepth > 0; }
+  InputSource &source() { return *currentSource; }
+  bool hasSource() const { return currentSource != nullptr; }
   bool inRecording() const { return lineMode >= 'M' && lineMode <= 'S'; }
 };
 

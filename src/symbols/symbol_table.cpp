@@ -14,18 +14,37 @@ std::uint32_t tableEnd(const Run &run, std::uint32_t table) {
   return table + 4 + 32 * tableCount(run, table);
 }
 
+// A name as two numbers whose order is the order of its bytes compared
+// unsigned, so that a comparison costs two integer compares.
+struct NameKey {
+  std::uint64_t high;
+  std::uint64_t low;
+
+  explicit NameKey(const std::uint8_t *bytes) {
+    std::memcpy(&high, bytes, 8);
+    std::memcpy(&low, bytes + 8, 8);
+    high = __builtin_bswap64(high);
+    low = __builtin_bswap64(low);
+  }
+  bool operator==(const NameKey &o) const {
+    return high == o.high && low == o.low;
+  }
+  bool operator<(const NameKey &o) const {
+    return high < o.high || (high == o.high && low < o.low);
+  }
+};
+
 // Binary search of one table; on a miss the result is the insertion point.
-Lookup searchTable(const Run &run, std::uint32_t table, const Name &name) {
+Lookup searchTable(const Run &run, std::uint32_t table, const NameKey &key) {
   std::uint32_t low = 0;
   std::uint32_t high = tableCount(run, table);
   const std::uint32_t first = table + 4;
   while (low < high) {
     std::uint32_t mid = low + (high - low) / 2;
-    int c = std::memcmp(run.storage.at(first + 32 * mid), name.data(),
-                        kNameLength);
-    if (c == 0)
+    NameKey probe(run.storage.at(first + 32 * mid));
+    if (probe == key)
       return {true, first + 32 * mid};
-    if (c < 0)
+    if (probe < key)
       low = mid + 1;
     else
       high = mid;
@@ -63,8 +82,9 @@ Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name) {
   const StorageArea &s = run.storage;
   std::uint32_t table =
       scope == LookupScope::GLOBAL ? s.globalTable : s.currentTable;
+  NameKey key(reinterpret_cast<const std::uint8_t *>(name.data()));
   for (;;) {
-    Lookup hit = searchTable(run, table, name);
+    Lookup hit = searchTable(run, table, key);
     if (hit.found || scope != LookupScope::ALL || table == s.globalTable)
       return hit;
     table = tableEnd(run, table);
