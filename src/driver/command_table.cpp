@@ -36,10 +36,54 @@ const CommandRow CommandTable[CMD_COUNT] = {
     {makeName("COMPT"), '2', '0', cmdCompt},
 };
 
+namespace {
+
+// Command words have at most 8 characters, so a name is compared as one
+// 8-byte word after checking that the rest is blank.
+std::uint64_t firstWord(const Name &name) {
+  std::uint64_t w;
+  std::memcpy(&w, name.data(), sizeof w);
+  return w;
+}
+
+bool restIsBlank(const Name &name) {
+  static const std::uint64_t blanks = firstWord(makeName(""));
+  std::uint64_t w;
+  std::memcpy(&w, name.data() + 8, sizeof w);
+  return w == blanks;
+}
+
+} // namespace
+
 int findCommand(const Name &name) {
-  for (int row = 0; row < CMD_COUNT; ++row)
-    if (CommandTable[row].name[0] == name[0] && CommandTable[row].name == name)
-      return row;
+  // Open addressing over the first words: one multiply and, nearly always,
+  // one compare.
+  constexpr int kSlots = 64;
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  struct Slot {
+    std::uint64_t word;
+    int row;
+  };
+  static const auto slots = [] {
+    std::array<Slot, kSlots> t{};
+    for (Slot &slot : t)
+      slot.row = -1;
+    for (int row = 0; row < CMD_COUNT; ++row) {
+      std::uint64_t w = firstWord(CommandTable[row].name);
+      std::size_t i = (w * kMultiplier) >> 58;
+      while (t[i].row >= 0)
+        i = (i + 1) % kSlots;
+      t[i] = {w, row};
+    }
+    return t;
+  }();
+  if (!restIsBlank(name))
+    return -1;
+  std::uint64_t key = firstWord(name);
+  for (std::size_t i = (key * kMultiplier) >> 58; slots[i].row >= 0;
+       i = (i + 1) % kSlots)
+    if (slots[i].word == key)
+      return slots[i].row;
   return -1;
 }
 

@@ -19,10 +19,14 @@ Next recognizeCommand(Run &run) {
     stepBack(run);
     return Next::GoOn;
   }
-  Lookup hit = lookupSymbol(run, LookupScope::ALL, run.scannedName);
-  if (hit.found)
-    return symbolAsCommand(run, hit.entry);
+  // Symbols hide commands. While no symbol bears a command's name, a
+  // command word needs no symbol lookup.
   int row = findCommand(run.scannedName);
+  if (row < 0 || run.keywordShadowed) {
+    Lookup hit = lookupSymbol(run, LookupScope::ALL, run.scannedName);
+    if (hit.found)
+      return symbolAsCommand(run, hit.entry);
+  }
   if (row < 0) {
     report(run, "command not defined: %.16s\n", run.scannedName.data());
     stepBack(run);

@@ -106,6 +106,7 @@ struct Run {
   ConditionState cond;
   StorageArea storage;
   SymbolEntry work{};
+  bool keywordShadowed = false; // some symbol is named like a command
   char lastSeparator = 0;
 
   PendingCollection collection;

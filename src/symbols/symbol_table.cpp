@@ -1,5 +1,6 @@
 #include "symbols/symbol_table.h"
 
+#include "driver/commands.h"
 #include "symbols/system_variables.h"
 
 namespace veldran {
@@ -113,6 +114,8 @@ std::uint32_t storeSymbol(Run &run, LookupScope scope) {
     s.setEntry(hit.entry, run.work);
     return hit.entry;
   }
+  if (findCommand(run.work.name) >= 0)
+    run.keywordShadowed = true;
   reserveStack(run, 32);
   s.moveRange(s.stackTop + 32, hit.entry, -32);
   s.currentTable -= 32;
