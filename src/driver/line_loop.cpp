@@ -52,6 +52,9 @@ Next recognizeCommand(Run &run) {
 // Index of the first '%' or CR at or after `from`, or `end`. Two memchr
 // passes beat one byte-by-byte loop over two characters.
 int findSpecial(const std::uint8_t *buffer, int from, int end) {
+  // A command that read past the end of the buffer leaves `from` behind it.
+  if (from >= end)
+    return from;
   const void *cr =
       std::memchr(buffer + from, CR, static_cast<std::size_t>(end - from));
   if (cr)
