@@ -52,9 +52,6 @@ Next recognizeCommand(Run &run) {
 // Index of the first '%' or CR at or after `from`, or `end`. Two memchr
 // passes beat one byte-by-byte loop over two characters.
 int findSpecial(const std::uint8_t *buffer, int from, int end) {
-  // A command that read past the end of the buffer leaves `from` behind it.
-  if (from >= end)
-    return from;
   const void *cr =
       std::memchr(buffer + from, CR, static_cast<std::size_t>(end - from));
   if (cr)
@@ -72,7 +69,9 @@ LineEnd scanLine(Run &run) {
   bool afterCr = false;
   for (;;) {
     InputSource &src = run.source();
-    if (!afterPercent && !afterCr) {
+    // A command that read past the end of the buffer leaves the position
+    // behind it.
+    if (!afterPercent && !afterCr && src.position < src.length) {
       // Plain bytes up to the next '%' or CR are copied in one step.
       int stop = findSpecial(src.buffer, src.position, src.length);
       appendBytes(run, src.buffer + src.position, stop - src.position);
