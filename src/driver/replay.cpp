@@ -88,6 +88,8 @@ bool replayRead(Run &run) {
       --src.passesLeft;
     if (src.passesLeft == 0)
       break;
+    // An empty RPT body starts pass after pass without a line in between.
+    spendBudget(run);
     src.bodyNext = src.bodyStart;
     src.lineNumber = 0;
   }
