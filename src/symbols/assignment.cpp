@@ -12,11 +12,10 @@ namespace {
 
 // Saves the scanned name on the variable stack while the rest of the
 // command is scanned, which overwrites the WorkEntry.
-std::uint32_t saveName(Run &run) {
+void saveName(Run &run) {
   reserveStack(run, kNameLength);
   std::memcpy(run.storage.at(run.storage.stackTop), run.work.name.data(),
               kNameLength);
-  return run.storage.stackTop;
 }
 
 Name takeSavedName(Run &run) {
