@@ -83,7 +83,8 @@ Next cmdIf(Run &run) {
   if (c.active == '1') {
     ++c.activeDepth;
     reserveStack(run, 1);
-    *run.storage.at(run.storage.stackTop) = static_cast<std::uint8_t>(c.current);
+    *run.storage.at(run.storage.stackTop) =
+        static_cast<std::uint8_t>(c.current);
     evaluateCondition(run);
     c.active = c.current = c.result;
   } else {
@@ -106,6 +107,10 @@ Next cmdCend(Run &run) {
   if (c.inactiveDepth != 0) {
     --c.inactiveDepth;
   } else if (c.activeDepth != 0) {
+    // A macro call earlier on the line has put its items on top of the
+    // saved byte. The line yields nothing now, so they go first.
+    if (run.collection.pending)
+      dropCollection(run);
     --c.activeDepth;
     c.current = static_cast<char>(*run.storage.at(run.storage.stackTop));
     releaseStack(run, 1);
