@@ -77,6 +77,7 @@ public:
   std::uint32_t stackTop = kGlobalTableStart;
   std::uint32_t globalTable = kGlobalTableStart;
   std::uint32_t currentTable = kGlobalTableStart;
+  std::uint32_t localEntries = 0; // entries in all local tables together
 
 private:
   std::unique_ptr<std::uint8_t[]> bytes_;

@@ -81,8 +81,11 @@ void releaseStack(Run &run, std::uint32_t n) { run.storage.stackTop += n; }
 
 Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name) {
   const StorageArea &s = run.storage;
-  std::uint32_t table =
-      scope == LookupScope::GLOBAL ? s.globalTable : s.currentTable;
+  // While every local table is empty, only the global table can hold the
+  // name: deep recursions of macros without parameters stay fast.
+  bool global = scope == LookupScope::GLOBAL ||
+                (scope == LookupScope::ALL && s.localEntries == 0);
+  std::uint32_t table = global ? s.globalTable : s.currentTable;
   NameKey key(reinterpret_cast<const std::uint8_t *>(name.data()));
   for (;;) {
     Lookup hit = searchTable(run, table, key);
@@ -124,6 +127,7 @@ std::uint32_t storeSymbol(Run &run, LookupScope scope) {
     s.write32(s.globalTable, s.read32(s.globalTable) + 1);
   } else {
     s.write32(s.currentTable, s.read32(s.currentTable) + 1);
+    ++s.localEntries;
   }
   run.work.flags |= SYM_DEFINED;
   std::uint32_t slot = hit.entry - 32;
@@ -141,7 +145,9 @@ void openLocalTable(Run &run) {
 
 void releaseLocalTable(Run &run) {
   StorageArea &s = run.storage;
-  std::uint32_t size = 4 + 32 * tableCount(run, s.currentTable);
+  std::uint32_t count = tableCount(run, s.currentTable);
+  std::uint32_t size = 4 + 32 * count;
+  s.localEntries -= count;
   s.moveRange(s.stackTop, s.currentTable, size);
   s.currentTable += size;
   s.stackTop += size;
