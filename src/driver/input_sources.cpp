@@ -2,6 +2,8 @@
 
 #include "driver/replay.h"
 
+#include <algorithm>
+
 namespace veldran {
 
 namespace {
@@ -9,22 +11,50 @@ namespace {
 constexpr std::uint8_t kEndOfFileMark = 0x1A;
 
 void skipEndOfFileMarks(InputSource &src) {
-  while (src.position < src.length && src.buffer[src.position] == kEndOfFileMark)
+  while (src.position < src.length &&
+         src.buffer[src.position] == kEndOfFileMark)
     ++src.position;
 }
 
-// Tops the buffer of a file source up to a full line's worth of bytes.
-void fillFileBuffer(Run &run, InputSource &src) {
-  if (!src.file)
+constexpr std::uint32_t kFirstBlock = 4096;
+constexpr std::uint32_t kLargestBlock = 262144;
+
+// Doubles the block of a file that fills it: small include files keep a
+// small block, large inputs are read in large ones.
+void growBlock(InputSource &src) {
+  if (src.blockSize >= kLargestBlock)
     return;
-  int error = 0;
-  long got = src.file->read(src.buffer + src.length,
-                            static_cast<std::size_t>(kLineMax - src.length),
-                            error);
-  if (got < 0)
-    say(run, "l%05d ReadFile() returned error %d\n", 750, error);
-  else
-    src.length += static_cast<int>(got);
+  std::uint32_t size = src.blockSize * 2;
+  std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[size]);
+  std::memcpy(larger.get(), src.block.get(), src.blockEnd);
+  src.block = std::move(larger);
+  src.blockSize = size;
+}
+
+// Lets the window of a file source cover a full line's worth of bytes,
+// reading on when fewer are left in the block.
+void fillWindow(Run &run, InputSource &src) {
+  if (src.blockEnd - src.blockStart < kLineMax && !src.atEnd) {
+    std::uint32_t left = src.blockEnd - src.blockStart;
+    std::memmove(src.block.get(), src.block.get() + src.blockStart, left);
+    src.blockStart = 0;
+    src.blockEnd = left;
+    while (src.blockEnd < kLineMax && !src.atEnd) {
+      int error = 0;
+      std::uint32_t want = src.blockSize - src.blockEnd;
+      long got = src.file->read(src.block.get() + src.blockEnd, want, error);
+      if (got < 0) {
+        say(run, "l%05d ReadFile() returned error %d\n", 750, error);
+        break;
+      }
+      if (got == 0)
+        src.atEnd = true;
+      src.blockEnd += static_cast<std::uint32_t>(got);
+      if (static_cast<std::uint32_t>(got) == want)
+        growBlock(src);
+    }
+  }
+  setWindow(src, src.blockStart);
 }
 
 // Ends a file or command-string source whose input is used up.
@@ -35,6 +65,14 @@ void endFileSource(Run &run) {
 }
 
 } // namespace
+
+void setWindow(InputSource &src, std::uint32_t start) {
+  src.blockStart = start;
+  src.buffer = src.block.get() + start;
+  src.length =
+      static_cast<int>(std::min<std::uint32_t>(kLineMax, src.blockEnd - start));
+  src.position = 0;
+}
 
 InputSource &pushSource(Run &run) {
   if (run.sourceDepth == run.sources.size())
@@ -47,12 +85,16 @@ InputSource &pushSource(Run &run) {
   src.kind = 0;
   src.bodyStart = src.bodyEnd = src.bodyNext = 0;
   src.passesLeft = 0;
+  src.buffer = src.own;
+  src.blockStart = src.blockEnd = 0;
+  src.atEnd = false;
   return src;
 }
 
 void popSource(Run &run) {
   InputSource &src = run.source();
   src.file.reset();
+  src.block.reset();
   src.fileName.clear();
   --run.sourceDepth;
   run.currentSource =
@@ -67,6 +109,8 @@ int openInputFile(Run &run, const std::string &name) {
   InputSource &src = pushSource(run);
   src.file = std::move(file);
   src.fileName = name;
+  src.block.reset(new std::uint8_t[kFirstBlock]);
+  src.blockSize = kFirstBlock;
   return 0;
 }
 
@@ -81,7 +125,8 @@ bool readStep(Run &run) {
         break;
       continue;
     }
-    fillFileBuffer(run, src);
+    if (src.hasBlock())
+      fillWindow(run, src);
     skipEndOfFileMarks(src);
     if (src.length > 0) {
       ++run.inputLineCount;
@@ -101,6 +146,10 @@ void sourceLineEndStep(Run &run) {
   if (src.position > src.length)
     src.position = src.length;
   skipEndOfFileMarks(src);
+  if (src.hasBlock()) {
+    setWindow(src, src.blockStart + static_cast<std::uint32_t>(src.position));
+    return;
+  }
   int rest = src.length - src.position;
   std::memmove(src.buffer, src.buffer + src.position,
                static_cast<std::size_t>(rest));

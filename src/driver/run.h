@@ -30,9 +30,21 @@ struct InputSource {
   std::uint32_t bodyEnd = 0;
   std::uint32_t bodyNext = 0;
   std::int64_t passesLeft = 0;
-  std::uint8_t buffer[kLineMax];
+  // The bytes of the current line (and, for files, what was read beyond
+  // it): `own`, or for a file a window of at most 256 bytes into `block`.
+  std::uint8_t *buffer = own;
+  std::uint8_t own[kLineMax];
+
+  // A file is read in large blocks; the window slides over them, so that
+  // moving to the next line copies nothing.
+  std::unique_ptr<std::uint8_t[]> block;
+  std::uint32_t blockSize = 0;
+  std::uint32_t blockStart = 0; // where the window begins
+  std::uint32_t blockEnd = 0;   // bytes read into the block
+  bool atEnd = false;           // the file has delivered its last byte
 
   bool isReplay() const { return kind != 0; }
+  bool hasBlock() const { return block != nullptr; }
 };
 
 struct ConditionState {
@@ -49,8 +61,8 @@ struct ConditionState {
 // below the innermost symbol table, which no table change alters.
 struct PendingCollection {
   bool pending = false;
-  std::uint32_t depth = 0; // currentTable minus the upper end of the items
-  std::uint32_t size = 0;  // all bytes the command pushed
+  std::uint32_t depth = 0;    // currentTable minus the upper end of the items
+  std::uint32_t size = 0;     // all bytes the command pushed
   std::uint32_t prefixAt = 0; // offset of the saved kept prefix in them
 };
 

@@ -64,6 +64,8 @@ public:
       limit = faultOffset_;
     }
     std::size_t n = std::min(count, limit - position_);
+    if (platform_.readChunk > 0)
+      n = std::min(n, platform_.readChunk);
     std::memcpy(dest, content_.data() + position_, n);
     position_ += n;
     return static_cast<long>(n);

@@ -36,6 +36,10 @@ public:
   // Reading the file `name` stops short of `offset`; the read that starts
   // there and every later one fails with `error`. An offset past the end
   // acts at the end.
+  // When non-zero, a read delivers at most this many bytes, as a pipe
+  // may.
+  std::size_t readChunk = 0;
+
   struct ReadFault {
     std::string name;
     std::size_t offset = 0;

@@ -11,14 +11,13 @@
 
 namespace veldran {
 
-// A file opened for reading. Reads go through a large buffer inside the
-// implementation; callers may ask for any number of bytes.
+// A file opened for reading. Callers read in large blocks of their own.
 class InputFile {
 public:
   virtual ~InputFile() = default;
-  // Reads up to `count` bytes into `dest`. Returns the number of bytes read
-  // (0 at the end of the file). On failure returns -1 and sets `error` to
-  // the system error code.
+  // Reads up to `count` bytes into `dest`; fewer may come before the end of
+  // the file. Returns the number of bytes read (0 only at the end of the
+  // file). On failure returns -1 and sets `error` to the system error code.
   virtual long read(std::uint8_t *dest, std::size_t count, int &error) = 0;
 };
 

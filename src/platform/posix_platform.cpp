@@ -23,6 +23,7 @@ namespace veldran {
 namespace {
 
 constexpr std::size_t kFileBufferSize = 64 * 1024;
+constexpr std::size_t kDirectWrite = 16 * 1024;
 constexpr std::size_t kConsoleBufferSize = 64 * 1024;
 constexpr std::size_t kStdinBufferSize = 4 * 1024;
 
@@ -95,8 +96,7 @@ struct PosixPlatform::OpenFiles {
 class PosixPlatform::Input : public InputFile {
 public:
   Input(int fd, FileId id, std::shared_ptr<OpenFiles> openFiles)
-      : fd_(fd), id_(id), openFiles_(std::move(openFiles)),
-        buffer_(new std::uint8_t[kFileBufferSize]) {}
+      : fd_(fd), id_(id), openFiles_(std::move(openFiles)) {}
   ~Input() override {
     ::close(fd_);
     eraseOne(openFiles_->inputs, id_);
@@ -104,51 +104,18 @@ public:
   Input(const Input &) = delete;
   Input &operator=(const Input &) = delete;
 
-  // Fills the request unless the file ends or a read fails: a short
-  // count means the end of the file, as the read step expects. Bytes read
-  // before a failure are delivered first; the failure comes with the next
-  // call.
+  // One read of the file: the caller reads in large blocks of its own.
   long read(std::uint8_t *dest, std::size_t count, int &error) override {
-    std::size_t done = 0;
-    while (done < count) {
-      if (position_ == end_ && !refill(error))
-        return done > 0 ? static_cast<long>(done) : (failed_ ? -1 : 0);
-      std::size_t n = std::min(count - done, end_ - position_);
-      std::memcpy(dest + done, buffer_.get() + position_, n);
-      position_ += n;
-      done += n;
-    }
-    return static_cast<long>(done);
+    long n = readRetrying(fd_, dest, count);
+    if (n < 0)
+      error = errno;
+    return n;
   }
 
 private:
-  bool refill(int &error) {
-    if (atEnd_)
-      return false;
-    long n = readRetrying(fd_, buffer_.get(), kFileBufferSize);
-    if (n < 0) {
-      error = errno;
-      failed_ = true;
-      return false;
-    }
-    failed_ = false;
-    if (n == 0) {
-      atEnd_ = true;
-      return false;
-    }
-    position_ = 0;
-    end_ = static_cast<std::size_t>(n);
-    return true;
-  }
-
   int fd_;
   FileId id_;
   std::shared_ptr<OpenFiles> openFiles_;
-  std::unique_ptr<std::uint8_t[]> buffer_;
-  std::size_t position_ = 0;
-  std::size_t end_ = 0;
-  bool atEnd_ = false;
-  bool failed_ = false;
 };
 
 class PosixPlatform::Output : public OutputFile {
@@ -168,10 +135,12 @@ public:
 
   bool write(const std::uint8_t *bytes, std::size_t count,
              int &error) override {
-    if (count > kFileBufferSize - buffer_.size()) {
+    // Large pieces (runs of plain lines) go out directly: copying them into
+    // the buffer first would gain nothing.
+    if (count >= kDirectWrite || count > kFileBufferSize - buffer_.size()) {
       if (!flush(error))
         return false;
-      if (count >= kFileBufferSize)
+      if (count >= kDirectWrite)
         return writeAll(fd_, bytes, count, error);
     }
     buffer_.insert(buffer_.end(), bytes, bytes + count);

@@ -111,33 +111,6 @@ TEST_F(PosixPlatformTest, ReadingGivesTheFileBackExactly) {
   EXPECT_EQ(readAll(*in, {1, 256, 100000, 3, 65536, 70000, 7}), content);
 }
 
-TEST_F(PosixPlatformTest, RequestsAreFilledAcrossBufferBoundaries) {
-  // A short count means the end of the file to the reader, so no request
-  // may stop early at the end of an internal buffer.
-  const std::string content = sampleBytes(200000);
-  writeFile(path("in"), content);
-  auto in = platform_.openInput(path("in"), error_);
-  ASSERT_NE(in, nullptr);
-  std::uint8_t piece[100];
-  for (std::size_t done = 0; done + 100 <= content.size(); done += 100)
-    ASSERT_EQ(in->read(piece, sizeof piece, error_), 100) << "at " << done;
-  EXPECT_EQ(in->read(piece, sizeof piece, error_), 0);
-}
-
-TEST_F(PosixPlatformTest, SmallReadsAreServedFromOneLargeRead) {
-  const std::string content = sampleBytes(100000);
-  writeFile(path("in"), content);
-  auto in = platform_.openInput(path("in"), error_);
-  ASSERT_NE(in, nullptr);
-  std::uint8_t piece[256];
-  ASSERT_EQ(in->read(piece, sizeof piece, error_), 256);
-  // What was read ahead is still delivered once the file is emptied.
-  ASSERT_EQ(::truncate(path("in").c_str(), 0), 0);
-  std::string rest = readAll(*in, {256});
-  EXPECT_GE(rest.size(), 32768u);
-  EXPECT_EQ(rest, content.substr(256, rest.size()));
-}
-
 TEST_F(PosixPlatformTest, OpenErrors) {
   EXPECT_EQ(platform_.openInput(path("missing"), error_), nullptr);
   EXPECT_EQ(error_, 2);
