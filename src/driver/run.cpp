@@ -74,7 +74,8 @@ int process(Run &run, const std::vector<std::string> &args) {
   std::string outputName = args.size() > 1 ? args[1] : "TEST.OUT";
   error = openInputFile(run, inputName);
   if (error != 0) {
-    say(run, "Input DosOpen Error: return code = %ld", static_cast<long>(error));
+    say(run, "Input DosOpen Error: return code = %ld",
+        static_cast<long>(error));
     return 0;
   }
   run.output = run.platform.createOutput(outputName, error);
