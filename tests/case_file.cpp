@@ -105,7 +105,8 @@ std::string unescape(const std::string &text, bool &terminated) {
       out += '\t';
     } else if (e == 'x' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
                hexDigit(text[i + 2]) >= 0) {
-      out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+      out +=
+          static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
       i += 2;
     } else {
       out += e;

@@ -100,7 +100,9 @@ std::vector<Case> allCases() {
 
 } // namespace
 
-void PrintTo(const Case &c, std::ostream *os) { *os << c.source << " " << c.name; }
+void PrintTo(const Case &c, std::ostream *os) {
+  *os << c.source << " " << c.name;
+}
 
 namespace {
 

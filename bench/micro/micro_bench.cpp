@@ -22,7 +22,8 @@ namespace {
 // sequence; every tenth line gets a doubled '%' when `percent` is set.
 std::string plainText(std::size_t bytes, bool percent) {
   static const char alphabet[] =
-      "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 .,;:!?()-+=";
+      "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 "
+      ".,;:!?()-+=";
   std::string s;
   s.reserve(bytes + 256);
   std::uint32_t x = 12345;
@@ -80,7 +81,8 @@ void runOver(benchmark::State &state, const std::string &input,
     benchmark::DoNotOptimize(rc);
   }
   if (!platform.console.empty())
-    state.SkipWithError(("console: " + platform.console.substr(0, 200)).c_str());
+    state.SkipWithError(
+        ("console: " + platform.console.substr(0, 200)).c_str());
   if (countBytes)
     state.SetBytesProcessed(state.iterations() *
                             static_cast<std::int64_t>(input.size()));
@@ -89,25 +91,37 @@ void runOver(benchmark::State &state, const std::string &input,
 void BM_LineLoopPlain(benchmark::State &state) {
   runOver(state, plainText(static_cast<std::size_t>(state.range(0)), false));
 }
-BENCHMARK(BM_LineLoopPlain)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LineLoopPlain)
+    ->Arg(1 << 20)
+    ->Arg(8 << 20)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_LineLoopPercent(benchmark::State &state) {
   runOver(state, plainText(static_cast<std::size_t>(state.range(0)), true));
 }
-BENCHMARK(BM_LineLoopPercent)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LineLoopPercent)
+    ->Arg(1 << 20)
+    ->Arg(8 << 20)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_LineLoopInline(benchmark::State &state) {
   std::string input = inlineText(static_cast<int>(state.range(0)));
   runOver(state, input);
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_LineLoopInline)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LineLoopInline)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_RepeatMacro(benchmark::State &state) {
   runOver(state, repeatText(static_cast<int>(state.range(0))), false);
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_RepeatMacro)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepeatMacro)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 
 // The evaluator alone: the expression sits in a file source's buffer as the
 // line loop would leave it and is evaluated from a blank in front of it.
@@ -153,7 +167,9 @@ void evalBench(benchmark::State &state, const char *expression) {
 
 void BM_EvalNumber(benchmark::State &state) { evalBench(state, "42;"); }
 BENCHMARK(BM_EvalNumber);
-void BM_EvalTwoVariables(benchmark::State &state) { evalBench(state, "A*17+B;"); }
+void BM_EvalTwoVariables(benchmark::State &state) {
+  evalBench(state, "A*17+B;");
+}
 BENCHMARK(BM_EvalTwoVariables);
 void BM_EvalPrecedence(benchmark::State &state) {
   evalBench(state, "(COUNTER+1)*LIMIT-X1/3&7|Y^X2;");

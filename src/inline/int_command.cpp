@@ -82,8 +82,8 @@ Next cmdInt(Run &run) {
   evaluate(run, ';');
   if (run.lineLength < kLineMax) {
     char out[40];
-    int n = formatRightToLeft(run.work.value, width,
-                              kLineMax - run.lineLength, out);
+    int n = formatRightToLeft(run.work.value, width, kLineMax - run.lineLength,
+                              out);
     for (int i = n - 1; i >= 0; --i)
       run.lineBuffer[run.lineLength++] = static_cast<std::uint8_t>(out[i]);
   }

@@ -17,7 +17,8 @@ Next startRecording(Run &run, std::int64_t count) {
   reserveStack(run, 8);
   run.storage.write32(run.storage.stackTop,
                       static_cast<std::int32_t>(run.storage.textTop));
-  run.storage.write32(run.storage.stackTop + 4, static_cast<std::int32_t>(count));
+  run.storage.write32(run.storage.stackTop + 4,
+                      static_cast<std::int32_t>(count));
   run.repeatCount = count;
   run.lineMode = 'R';
   run.lineContinues = true;

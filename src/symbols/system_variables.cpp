@@ -7,7 +7,7 @@ namespace veldran {
 namespace {
 
 const char *const kSystemNames[kSystemVariableCount] = {
-    "$COPYC",  "$DATE",   "$INPFCOU", "$INPFILN", "$LINE_A",
+    "$COPYC",   "$DATE",   "$INPFCOU", "$INPFILN", "$LINE_A",
     "$LINE_FI", "$LINE_O", "$RC_LAST", "$RC_OS",   "$TIME_E"};
 
 } // namespace
@@ -39,7 +39,8 @@ void systemValue(Run &run, std::int64_t number) {
     break;
   case 3:
     w.value = kFileNameText;
-    w.length = static_cast<std::int32_t>(nearestFileSource(run).fileName.size());
+    w.length =
+        static_cast<std::int32_t>(nearestFileSource(run).fileName.size());
     break;
   case 4:
     w.value = run.inputLineCount;
