@@ -14,7 +14,7 @@
 namespace {
 
 constexpr std::string_view kSeparator = "\n@@";
-constexpr std::uint64_t kLineBudget = 3000;
+constexpr std::uint64_t kLineBudget = 500;
 
 std::vector<std::string> splitParts(std::string_view data) {
   std::vector<std::string> parts;

@@ -43,6 +43,9 @@ enum class LookupScope : char { GLOBAL = 'G', CURRENT = 'S', ALL = 'M' };
 class StorageArea {
 public:
   StorageArea();
+  ~StorageArea();
+  StorageArea(const StorageArea &) = delete;
+  StorageArea &operator=(const StorageArea &) = delete;
 
   std::uint8_t *at(std::uint32_t offset) { return bytes_.get() + offset; }
   const std::uint8_t *at(std::uint32_t offset) const {
