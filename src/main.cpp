@@ -19,8 +19,8 @@ const char kUsage[] =
     "  veldran --help     show this usage\n"
     "  veldran --version  show the version\n"
     "\n"
-    "Exit code 0, or 1 when the output file cannot be created. Messages are\n"
-    "in code page 850: veldran ... | iconv -f CP850\n";
+    "Exit code 0, or 1 when the output file cannot be created or written.\n"
+    "Messages are in code page 850: veldran ... | iconv -f CP850\n";
 
 } // namespace
 

@@ -1,4 +1,5 @@
-// Runs the veldran binary in a directory, as a user would from a shell.
+// Runs the veldran binary in a directory of its own, as a user would from a
+// shell.
 #pragma once
 
 #include <filesystem>
@@ -11,11 +12,6 @@ struct BinaryRun {
   int exitCode = -1;
   std::string console; // standard output
 };
-
-// Runs the binary built with the tests in `dir` with `args`, standard input
-// empty.
-BinaryRun runBinary(const std::filesystem::path &dir,
-                    const std::vector<std::string> &args);
 
 // A fresh, empty directory under the system's temporary directory, named
 // after `purpose` and the process, removed when the object goes.
@@ -31,6 +27,13 @@ private:
   std::filesystem::path path_;
 };
 
+// Runs the binary built with the tests in `dir` with `args` and `stdinText`
+// as standard input.
+BinaryRun runBinary(const std::filesystem::path &dir,
+                    const std::vector<std::string> &args,
+                    const std::string &stdinText = "");
+
 std::string readFile(const std::filesystem::path &p);
+void writeFile(const std::filesystem::path &p, const std::string &bytes);
 
 } // namespace veldran::testing

@@ -1,6 +1,7 @@
 // Runs every case under tests/cases: in-process over the in-memory platform,
 // or through the real binary in a temporary directory for cases marked
 // `real`.
+#include "binary_run.h"
 #include "case_file.h"
 
 #include "driver/run.h"
@@ -9,10 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -38,50 +35,16 @@ Outcome runInProcess(const Case &c) {
   return out;
 }
 
-std::string readFile(const fs::path &p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void writeFile(const fs::path &p, const std::string &bytes) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << bytes;
-}
-
-std::string shellQuote(const std::string &arg) {
-  std::string q = "'";
-  for (char ch : arg)
-    q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-  return q + "'";
-}
-
 Outcome runReal(const Case &c) {
-  fs::path dir = fs::temp_directory_path() /
-                 ("veldran-case-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  TempDir dir("case");
   for (const auto &[name, bytes] : c.files)
-    writeFile(dir / name, bytes);
-  writeFile(dir / ".stdin", c.stdinText);
-  std::string command = "cd ";
-  command += shellQuote(dir.string());
-  command += " && ";
-  command += shellQuote(VELDRAN_BINARY);
-  for (const std::string &a : c.runArgs())
-    command.append(" ").append(shellQuote(a));
-  command += " <.stdin >.console";
-  int status = std::system(command.c_str());
-  Outcome out;
-  out.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  out.console = readFile(dir / ".console");
-  for (const auto &entry : fs::recursive_directory_iterator(dir)) {
-    std::string name = fs::relative(entry.path(), dir).string();
-    if (entry.is_regular_file() && name != ".stdin" && name != ".console")
-      out.files[name] = readFile(entry.path());
-  }
-  fs::remove_all(dir);
+    writeFile(dir.path() / name, bytes);
+  BinaryRun run = runBinary(dir.path(), c.runArgs(), c.stdinText);
+  Outcome out{{}, run.console, run.exitCode};
+  for (const auto &entry : fs::recursive_directory_iterator(dir.path()))
+    if (entry.is_regular_file())
+      out.files[fs::relative(entry.path(), dir.path()).string()] =
+          readFile(entry.path());
   return out;
 }
 
@@ -128,8 +91,8 @@ TEST_P(EndToEnd, Case) {
 
 std::string caseName(const ::testing::TestParamInfo<Case> &info) {
   std::string file = fs::path(info.param.source).filename().string();
-  file = file.substr(0, file.find('.'));
-  std::string name = file + "_" + std::to_string(info.index) + "_";
+  std::string name =
+      file.substr(0, file.find('.')) + "_" + std::to_string(info.index) + "_";
   for (char ch : info.param.name)
     name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
   return name;
