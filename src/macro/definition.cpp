@@ -47,46 +47,31 @@ Next endPassingOver(Run &run) {
   return skipLine(run);
 }
 
-Next recordMacroCommand(Run &run, int row) {
-  if (row == CMD_MACRO) {
-    ++run.macroNesting;
-  } else if (row == CMD_MEND) {
-    if (run.macroNesting == 0) {
+} // namespace
+
+// MACRO and MEND nest inside a macro body, RPT, RPTN and REND inside a
+// repeat body; only the matching MEND or REND ends it. Every other command
+// is recorded with the rest of its line, or passed over with it.
+Next recordingCommand(Run &run, int row) {
+  bool macro = run.lineMode == 'M' || run.lineMode == 'N';
+  std::int32_t &nesting = macro ? run.macroNesting : run.repeatNesting;
+  bool opens = macro ? row == CMD_MACRO : row == CMD_RPT || row == CMD_RPTN;
+  if (opens) {
+    ++nesting;
+  } else if (row == (macro ? CMD_MEND : CMD_REND)) {
+    if (nesting == 0) {
       if (run.lineMode == 'M')
         return endDefinition(run);
-      return endPassingOver(run);
-    }
-    --run.macroNesting;
-  }
-  if (run.lineMode == 'N')
-    return skipLine(run);
-  passCommandThrough(run);
-  return Next::LineDone;
-}
-
-Next recordRepeatCommand(Run &run, int row) {
-  if (row == CMD_RPT || row == CMD_RPTN) {
-    ++run.repeatNesting;
-  } else if (row == CMD_REND) {
-    if (run.repeatNesting == 0) {
       if (run.lineMode == 'R')
         return endRecording(run);
       return endPassingOver(run);
     }
-    --run.repeatNesting;
+    --nesting;
   }
-  if (run.lineMode == 'S')
+  if (run.lineMode == 'N' || run.lineMode == 'S')
     return skipLine(run);
   passCommandThrough(run);
   return Next::LineDone;
-}
-
-} // namespace
-
-Next recordingCommand(Run &run, int row) {
-  if (run.lineMode == 'M' || run.lineMode == 'N')
-    return recordMacroCommand(run, row);
-  return recordRepeatCommand(run, row);
 }
 
 Next cmdMacro(Run &run) {

@@ -47,6 +47,7 @@ private:
   [[noreturn]] void fail(const char *format, ...)
       __attribute__((format(printf, 2, 3)));
   std::uint8_t bindOne();
+  Name collectName(std::uint8_t &ch, bool skipBlanks);
   ParamType readType(std::uint8_t &ch);
   Name readParamName(std::uint8_t &ch);
   void takeInteger();
@@ -77,20 +78,30 @@ void Binder::bindAll() {
   }
 }
 
+// Collects name characters from `ch` on, upper-cased, 16 at most kept;
+// with `skipBlanks` blanks inside the name are passed over.
+Name Binder::collectName(std::uint8_t &ch, bool skipBlanks) {
+  Name name;
+  name.fill(' ');
+  std::size_t n = 0;
+  for (;; ch = takeParam()) {
+    if (skipBlanks && ch == ' ')
+      continue;
+    std::uint8_t up = NameCharTable[ch];
+    if (!up)
+      return name;
+    if (n < kNameLength)
+      name[n++] = static_cast<char>(up);
+  }
+}
+
 ParamType Binder::readType(std::uint8_t &ch) {
   ch = takeParam();
   while (ch == ' ')
     ch = takeParam();
   if (ch >= '0' && ch <= '9')
     fail("macro argument number found - %c.\n", ch);
-  Name word;
-  word.fill(' ');
-  std::size_t n = 0;
-  while (std::uint8_t up = NameCharTable[ch]) {
-    if (n < kNameLength)
-      word[n++] = static_cast<char>(up);
-    ch = takeParam();
-  }
+  Name word = collectName(ch, false);
   for (int t = MINT; t <= MQUOTE; ++t)
     if (std::memcmp(word.data(), kParamTypes[t], 8) == 0)
       return static_cast<ParamType>(t);
@@ -107,20 +118,7 @@ Name Binder::readParamName(std::uint8_t &ch) {
   ch = takeParam();
   if (ch >= '0' && ch <= '9')
     fail("macro argument number found - %c.\n", ch);
-  Name name;
-  name.fill(' ');
-  std::size_t n = 0;
-  for (;;) {
-    if (ch == ' ') {
-      ch = takeParam();
-    } else if (std::uint8_t up = NameCharTable[ch]) {
-      if (n < kNameLength)
-        name[n++] = static_cast<char>(up);
-      ch = takeParam();
-    } else {
-      break;
-    }
-  }
+  Name name = collectName(ch, true);
   if (ch != ',' && ch != ')')
     fail("after macro variable separator invalid / , / ) / %c.\n", ch);
   return name;
