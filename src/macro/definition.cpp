@@ -74,27 +74,39 @@ Next recordingCommand(Run &run, int row) {
   return Next::LineDone;
 }
 
-Next cmdMacro(Run &run) {
-  if (run.currentChar != ':') {
-    report(run, "MACRO - after Command no : / %c\n", run.currentChar);
-  } else if (run.cond.active != '1') {
-    run.lineMode = 'N';
-  } else if (run.currentChar = ' ', !readName(run)) {
+namespace {
+
+// Reads the macro's name behind the ':' and pushes its entry: the body is
+// recorded from the rest of this line on.
+void startDefinition(Run &run) {
+  run.currentChar = ' ';
+  if (!readName(run)) {
     report(run, "after MACRO no macro-name\n");
-  } else {
-    Lookup hit = lookupSymbol(run, LookupScope::ALL, run.scannedName);
-    if (hit.found && !(run.storage.entry(hit.entry).flags & SYM_MACRO)) {
-      report(run, "MACRO found / variable already defined\n");
-    } else {
-      SymbolEntry e;
-      e.name = run.scannedName;
-      e.flags = SYM_MACRO;
-      e.value = run.storage.textTop;
-      reserveStack(run, 32);
-      run.storage.setEntry(run.storage.stackTop, e);
-      run.lineMode = 'M';
-    }
+    return;
   }
+  Lookup hit = lookupSymbol(run, LookupScope::ALL, run.scannedName);
+  if (hit.found && !(run.storage.entry(hit.entry).flags & SYM_MACRO)) {
+    report(run, "MACRO found / variable already defined\n");
+    return;
+  }
+  SymbolEntry e;
+  e.name = run.scannedName;
+  e.flags = SYM_MACRO;
+  e.value = run.storage.textTop;
+  reserveStack(run, 32);
+  run.storage.setEntry(run.storage.stackTop, e);
+  run.lineMode = 'M';
+}
+
+} // namespace
+
+Next cmdMacro(Run &run) {
+  if (run.currentChar != ':')
+    report(run, "MACRO - after Command no : / %c\n", run.currentChar);
+  else if (run.cond.active != '1')
+    run.lineMode = 'N';
+  else
+    startDefinition(run);
   run.lineLength = 0;
   if (run.lineMode != 'M')
     return skipLine(run);
