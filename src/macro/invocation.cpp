@@ -231,7 +231,7 @@ bool Binder::takeQuoted() {
 // and the new local table: from the top of the stack, the saved kept
 // prefix, the macro entry copy, then the ConditionSave, then what the
 // caller had pushed, then the new table.
-std::uint32_t openCallFrame(Run &run, std::uint32_t items) {
+void openCallFrame(Run &run, std::uint32_t items) {
   StorageArea &s = run.storage;
   std::uint32_t oldTop = s.stackTop;
   reserveStack(run, 10);
@@ -239,9 +239,7 @@ std::uint32_t openCallFrame(Run &run, std::uint32_t items) {
   s.moveRange(oldTop + items, s.currentTable, -4);
   s.currentTable -= 4;
   s.write32(s.currentTable, 0);
-  std::uint32_t save = s.stackTop + items;
-  bodyStart(run, save);
-  return save;
+  bodyStart(run, s.stackTop + items);
 }
 
 // Undoes a call whose binding failed: the saved kept prefix stays on top.
