@@ -78,6 +78,22 @@ bool writeAll(int fd, const void *bytes, std::size_t count, int &error) {
   return true;
 }
 
+// Standard input, output and error stay open, on /dev/null where the
+// caller closed them: a file opened later would otherwise take one of their
+// numbers, and console words would be read from an input file or messages
+// written into the output file.
+void keepStandardDescriptorsOpen() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
+    int null = openRetrying("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null > fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
 void eraseOne(std::multiset<FileId> &ids, const FileId &id) {
   auto it = ids.find(id);
   if (it != ids.end())
@@ -191,8 +207,9 @@ private:
 };
 
 PosixPlatform::PosixPlatform()
-    : openFiles_(std::make_shared<OpenFiles>()),
-      consoleIsTerminal_(::isatty(1) == 1), stdin_(kStdinBufferSize) {
+    : openFiles_(std::make_shared<OpenFiles>()), stdin_(kStdinBufferSize) {
+  keepStandardDescriptorsOpen();
+  consoleIsTerminal_ = ::isatty(1) == 1;
   console_.reserve(kConsoleBufferSize);
   ::tzset();
 }
