@@ -3,6 +3,7 @@
 // memory is that of the whole shell command, of which the processor is by
 // far the largest part.
 #include "binary_run.h"
+#include "reliability/sanitized.h"
 
 #include <gtest/gtest.h>
 
@@ -16,18 +17,6 @@
 
 namespace veldran::testing {
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 // The sanitizers' shadow memory is not the processor's.
 constexpr long kPeakMemoryKb = kSanitized ? 1L << 30 : 16 * 1024;
