@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -209,12 +210,19 @@ private:
 PosixPlatform::PosixPlatform()
     : openFiles_(std::make_shared<OpenFiles>()), stdin_(kStdinBufferSize) {
   keepStandardDescriptorsOpen();
+  // A reader that goes away (veldran ... | head) makes writes fail instead
+  // of ending the process: the console's failures are ignored and the
+  // output file's reported, and the output written so far is kept.
+  previousPipeAction_ = std::signal(SIGPIPE, SIG_IGN);
   consoleIsTerminal_ = ::isatty(1) == 1;
   console_.reserve(kConsoleBufferSize);
   ::tzset();
 }
 
-PosixPlatform::~PosixPlatform() { flushConsole(); }
+PosixPlatform::~PosixPlatform() {
+  flushConsole();
+  std::signal(SIGPIPE, previousPipeAction_);
+}
 
 std::unique_ptr<InputFile> PosixPlatform::openInput(const std::string &name,
                                                     int &error) {
@@ -337,9 +345,19 @@ ProgramResult PosixPlatform::runProgram(const std::string &commandLine) {
 
   // The program writes to the same standard output after our messages.
   flushConsole();
+  // The program starts with the default action for SIGPIPE, which this
+  // process ignores.
+  posix_spawnattr_t attributes;
+  ::posix_spawnattr_init(&attributes);
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  ::posix_spawnattr_setsigdefault(&attributes, &pipe);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   pid_t pid;
   int rc =
-      ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+      ::posix_spawnp(&pid, argv[0], nullptr, &attributes, argv.data(), environ);
+  ::posix_spawnattr_destroy(&attributes);
   if (rc != 0) {
     result.error = static_cast<std::uint32_t>(rc);
     return result;

@@ -62,6 +62,7 @@ private:
   std::size_t stdinPosition_ = 0;
   std::size_t stdinEnd_ = 0;
   bool stdinEnded_ = false;
+  void (*previousPipeAction_)(int) = nullptr;
 };
 
 } // namespace veldran

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <sys/resource.h>
@@ -32,6 +33,7 @@ ShellRun runShell(const std::filesystem::path &dir,
   auto start = std::chrono::steady_clock::now();
   pid_t pid = ::fork();
   if (pid == 0) {
+    std::signal(SIGPIPE, SIG_DFL);
     if (::chdir(dir.c_str()) == 0)
       ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
     ::_exit(127);
@@ -86,6 +88,34 @@ TEST(RealBinary, ClosedStandardOutputKeepsMessagesOutOfTheOutput) {
   ShellRun r = runShell(dir.path(), binary() + " IN OUT <&- >&-");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(readFile(dir.path() / "OUT"), "one\r\ntwo\r\n");
+}
+
+TEST(RealBinary, AConsoleReaderThatGoesAwayCostsNoOutput) {
+  // Far more messages than a pipe holds; each line with a message is
+  // written as an empty line.
+  std::string input;
+  for (int i = 0; i < 20000; ++i)
+    input += "%NOSUCH\r\nline\r\n";
+  TempDir dir("console-reader-gone");
+  writeFile(dir.path() / "IN", input);
+  ShellRun r = runShell(dir.path(), "{ " + binary() +
+                                        " IN OUT; echo $? >rc; } | head -c 10 "
+                                        ">/dev/null");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(readFile(dir.path() / "rc"), "0\n");
+  EXPECT_TRUE(readFile(dir.path() / "OUT") == repeat("\r\nline\r\n", 20000));
+}
+
+TEST(RealBinary, AnOutputReaderThatGoesAwayIsAFailedWrite) {
+  TempDir dir("output-reader-gone");
+  writeFile(dir.path() / "IN", repeat("line\r\n", 100000));
+  ShellRun r = runShell(dir.path(), "{ " + binary() +
+                                        " IN /dev/fd/3 3>&1 >console; echo $? "
+                                        ">rc; } | head -c 10 >/dev/null");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(readFile(dir.path() / "rc"), "1\n");
+  EXPECT_EQ(readFile(dir.path() / "console"),
+            "VELDRAN-l00870-W WriteFile() Error 32.\n");
 }
 
 TEST(RealBinary, IncludeRecursionEndsWhenNoFileCanBeOpened) {
