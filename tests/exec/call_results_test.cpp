@@ -8,79 +8,49 @@
 namespace veldran {
 namespace {
 
-constexpr const char *kShowResults =
-    "%CALL:prog\r\n%INT:$RC_LAST;/%INT:$RC_OS;/%INT:$TIME_E;\r\n";
-
-struct CallRun {
-  MemoryPlatform platform;
-  std::string output;
-
-  explicit CallRun(std::uint32_t exitCode = 0) {
-    platform.program = [exitCode](const std::string &) {
+TEST(CallResults, ExitCodeTimeAndCounterWarnings) {
+  const struct {
+    const char *what;
+    std::uint32_t exitCode;
+    std::int64_t frequency, tickStep;
+    int frequencyError, counterError; // non-zero: that reading fails
+    const char *output, *console;
+  } rows[] = {
+      {"milliseconds are truncated", 4, 3, 2, 0, 0, "4/0/666", ""},
+      {"no overflow over 116 days in nanoseconds", 0, 1000000000,
+       10000000000000000, 0, 0, "0/0/10000000000", ""},
+      {"the exit code is unsigned", 3221225477u, 1000, 0, 0, 0,
+       "3221225477/0/0", ""},
+      {"no frequency gives time 0", 0, 1000, 100, 5, 0, "0/0/0",
+       "VELDRAN-l00490-W QueryPerformanceFrequency() Error 5.\n"},
+      {"failing counter readings give time 0", 9, 1000, 100, 0, 22, "9/0/0",
+       "VELDRAN-l01076-W QueryPerformanceCounter() measure 1 Error 22.\n"
+       "VELDRAN-l01099-W QueryPerformanceCounter() measure 2 Error 22.\n"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.what);
+    MemoryPlatform platform;
+    platform.program = [&](const std::string &) {
       ProgramResult r;
       r.started = true;
-      r.exitCode = exitCode;
+      r.exitCode = row.exitCode;
       return r;
     };
-  }
-  void run(const std::string &input) {
-    platform.files["TEST.INP"] = input;
+    platform.frequency = row.frequency;
+    platform.tickStep = row.tickStep;
+    platform.frequencyFails = row.frequencyError != 0;
+    platform.frequencyError = row.frequencyError;
+    platform.counterFails = row.counterError != 0;
+    platform.counterError = row.counterError;
+    // The command line is trimmed and ends at a zero byte.
+    platform.files["TEST.INP"] =
+        "%CALL:  prog a%HEXA:00;b  \r\n"
+        "%INT:$RC_LAST;/%INT:$RC_OS;/%INT:$TIME_E;\r\n";
     EXPECT_EQ(runVeldran(platform, {}), 0);
-    output = platform.files["TEST.OUT"];
+    EXPECT_EQ(platform.files["TEST.OUT"], std::string(row.output) + "\r\n");
+    EXPECT_EQ(platform.console, row.console);
+    EXPECT_EQ(platform.commandLines, std::vector<std::string>{"prog a"});
   }
-};
-
-TEST(CallResults, ElapsedTimeTruncatesToMilliseconds) {
-  CallRun c(4);
-  c.platform.frequency = 3;
-  c.platform.tickStep = 2;
-  c.run(kShowResults);
-  EXPECT_EQ(c.output, "4/0/666\r\n");
-  EXPECT_EQ(c.platform.console, "");
-}
-
-TEST(CallResults, LargeCounterValuesDoNotOverflow) {
-  CallRun c;
-  c.platform.frequency = 1000000000;
-  c.platform.tickStep = 10000000000000000; // 116 days in nanoseconds
-  c.run(kShowResults);
-  EXPECT_EQ(c.output, "0/0/10000000000\r\n");
-}
-
-TEST(CallResults, NoFrequencyGivesZeroTime) {
-  CallRun c;
-  c.platform.frequencyFails = true;
-  c.platform.frequencyError = 5;
-  c.platform.tickStep = 100;
-  c.run(kShowResults);
-  EXPECT_EQ(c.output, "0/0/0\r\n");
-  EXPECT_EQ(c.platform.console,
-            "VELDRAN-l00490-W QueryPerformanceFrequency() Error 5.\n");
-}
-
-TEST(CallResults, CounterFailuresWarnAndGiveZeroTime) {
-  CallRun c(9);
-  c.platform.counterFails = true;
-  c.platform.counterError = 22;
-  c.run(kShowResults);
-  EXPECT_EQ(c.output, "9/0/0\r\n");
-  EXPECT_EQ(c.platform.console,
-            "VELDRAN-l01076-W QueryPerformanceCounter() measure 1 Error 22.\n"
-            "VELDRAN-l01099-W QueryPerformanceCounter() measure 2 Error "
-            "22.\n");
-}
-
-TEST(CallResults, ExitCodeIsUnsigned) {
-  CallRun c(3221225477u);
-  c.run(kShowResults);
-  EXPECT_EQ(c.output, "3221225477/0/0\r\n");
-}
-
-TEST(CallResults, CommandLineEndsAtZeroByte) {
-  CallRun c;
-  c.run("%CALL:  prog a%HEXA:00;b  \r\n");
-  ASSERT_EQ(c.platform.commandLines.size(), 1u);
-  EXPECT_EQ(c.platform.commandLines[0], "prog a");
 }
 
 } // namespace

@@ -5,68 +5,36 @@
 namespace veldran {
 namespace {
 
-using Args = std::vector<std::string>;
-
-TEST(SplitCommandLine, BlanksAndTabsSeparate) {
-  EXPECT_EQ(splitCommandLine("prog a b"), (Args{"prog", "a", "b"}));
-  EXPECT_EQ(splitCommandLine(" \t prog\t\ta  b \t"), (Args{"prog", "a", "b"}));
-  EXPECT_EQ(splitCommandLine(""), Args{});
-  EXPECT_EQ(splitCommandLine(" \t "), Args{});
-}
-
-TEST(SplitCommandLine, OtherWhiteSpaceIsText) {
-  EXPECT_EQ(splitCommandLine("a\nb\rc"), Args{"a\nb\rc"});
-}
-
-TEST(SplitCommandLine, QuotesGroupAndAreRemoved) {
-  EXPECT_EQ(splitCommandLine("prog \"a b\"\t\"c\td\""),
-            (Args{"prog", "a b", "c\td"}));
-  EXPECT_EQ(splitCommandLine("a\"b c\"d e"), (Args{"ab cd", "e"}));
-}
-
-TEST(SplitCommandLine, EmptyQuotesMakeAnEmptyArgument) {
-  EXPECT_EQ(splitCommandLine("prog \"\" x"), (Args{"prog", "", "x"}));
-  EXPECT_EQ(splitCommandLine("prog \"\""), (Args{"prog", ""}));
-  EXPECT_EQ(splitCommandLine("\"\" \"\""), (Args{"", ""}));
-}
-
-TEST(SplitCommandLine, UnclosedQuoteRunsToTheEnd) {
-  EXPECT_EQ(splitCommandLine("prog \"a b"), (Args{"prog", "a b"}));
-  EXPECT_EQ(splitCommandLine("prog \""), (Args{"prog", ""}));
-}
-
-TEST(SplitCommandLine, DoubledQuoteInsideQuotesIsLiteralAndStaysQuoted) {
-  // The quoted text goes on after the literal quote: the blank does not
-  // separate.
-  EXPECT_EQ(splitCommandLine("\"a\"\"b c\""), Args{"a\"b c"});
-  EXPECT_EQ(splitCommandLine("\"\"\"\""), Args{"\""});
-  EXPECT_EQ(splitCommandLine("\"\"\"\"\"\" x"), (Args{"\"\"", "x"}));
-  // Outside quotes, two quotes open and close an empty group.
-  EXPECT_EQ(splitCommandLine("a\"\"b c"), (Args{"ab", "c"}));
-}
-
-TEST(SplitCommandLine, EvenBackslashesBeforeQuoteHalveAndToggle) {
-  EXPECT_EQ(splitCommandLine(R"(a\\"b c")"), Args{R"(a\b c)"});
-  EXPECT_EQ(splitCommandLine(R"(a\\\\"b c" d)"), (Args{R"(a\\b c)", "d"}));
-  EXPECT_EQ(splitCommandLine(R"("a b\\" c)"), (Args{R"(a b\)", "c"}));
-}
-
-TEST(SplitCommandLine, OddBackslashesBeforeQuoteGiveLiteralQuote) {
-  EXPECT_EQ(splitCommandLine(R"(a\"b c)"), (Args{R"(a"b)", "c"}));
-  EXPECT_EQ(splitCommandLine(R"(a\\\"b)"), Args{R"(a\"b)"});
-  EXPECT_EQ(splitCommandLine(R"("a \" b")"), Args{R"(a " b)"});
-}
-
-TEST(SplitCommandLine, BackslashesNotBeforeQuoteAreLiteral) {
-  EXPECT_EQ(splitCommandLine(R"(C:\dir\\file x\\\y)"),
-            (Args{R"(C:\dir\\file)", R"(x\\\y)"}));
-  EXPECT_EQ(splitCommandLine(R"("a\b c")"), Args{R"(a\b c)"});
-}
-
-TEST(SplitCommandLine, TrailingBackslashes) {
-  EXPECT_EQ(splitCommandLine(R"(a\ b\\)"), (Args{R"(a\)", R"(b\\)"}));
-  EXPECT_EQ(splitCommandLine(R"(a\\ )"), Args{R"(a\\)"});
-  EXPECT_EQ(splitCommandLine(R"("a\\)"), Args{R"(a\\)"});
+// The rules of the Windows C runtime.
+TEST(SplitCommandLine, BlanksQuotesAndBackslashes) {
+  const struct {
+    const char *line;
+    std::vector<std::string> args;
+  } rows[] = {
+      {" \t prog\t\ta  b \t", {"prog", "a", "b"}},
+      {" \t ", {}},
+      {"a\nb\rc", {"a\nb\rc"}},
+      {"prog \"a b\"\t\"c\td\"", {"prog", "a b", "c\td"}},
+      {"a\"b c\"d e", {"ab cd", "e"}},
+      {"\"\" x \"\"", {"", "x", ""}},
+      {"prog \"a b", {"prog", "a b"}},
+      // A doubled quote inside quotes is a literal one and the text stays
+      // quoted; outside quotes it is an empty group.
+      {"\"a\"\"b c\"", {"a\"b c"}},
+      {"a\"\"b c", {"ab", "c"}},
+      // 2n backslashes before a quote give n and the quote toggles; 2n+1
+      // give n and a literal quote.
+      {R"(a\\\\"b c" d)", {R"(a\\b c)", "d"}},
+      {R"("a b\\" c)", {R"(a b\)", "c"}},
+      {R"(a\\\"b c)", {R"(a\"b)", "c"}},
+      {R"("a \" b")", {R"(a " b)"}},
+      // Elsewhere backslashes are literal.
+      {R"(C:\dir\\file x\\\y)", {R"(C:\dir\\file)", R"(x\\\y)"}},
+      {R"(a\ b\\)", {R"(a\)", R"(b\\)"}},
+      {R"("a\\)", {R"(a\\)"}},
+  };
+  for (const auto &row : rows)
+    EXPECT_EQ(splitCommandLine(row.line), row.args) << row.line;
 }
 
 } // namespace
