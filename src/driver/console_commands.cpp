@@ -57,7 +57,6 @@ void includeLineEnd(Run &run) {
     return;
   }
   ++run.includeDepth;
-  run.keptLength = 0;
 }
 
 } // namespace veldran

@@ -228,6 +228,8 @@ bool lineEndAction(Run &run) {
   return true;
 }
 
+// After the action: a line that collected (or whose collection a later
+// command overrode) gets back the kept prefix its collecting command saved.
 void lineEndStep(Run &run) {
   run.lineLength = run.keptLength;
   if (run.collection.pending)

@@ -135,7 +135,6 @@ void callLineEnd(Run &run) {
     report(run, "after CALL no command\n");
   else
     runCommand(run, command);
-  run.keptLength = 0;
 }
 
 } // namespace veldran

@@ -123,7 +123,6 @@ void textLineEnd(Run &run) {
     }
     appendText(run, run.lineBuffer, n);
   }
-  run.keptLength = 0;
 }
 
 } // namespace veldran
