@@ -20,9 +20,13 @@ constexpr std::uint32_t kFirstBlock = 4096;
 constexpr std::uint32_t kLargestBlock = 262144;
 
 // Doubles the block of a file that fills it: small include files keep a
-// small block, large inputs are read in large ones.
-void growBlock(InputSource &src) {
-  if (src.blockSize >= kLargestBlock)
+// small block, large inputs are read in large ones. Each level of includes
+// halves the largest size, since every open file keeps its block while the
+// files it includes are read: a large file that includes itself until no
+// more files can be opened holds a small block per level.
+void growBlock(const Run &run, InputSource &src) {
+  int level = std::clamp(run.includeDepth, 0, 6);
+  if (src.blockSize >= kLargestBlock >> level)
     return;
   std::uint32_t size = src.blockSize * 2;
   std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[size]);
@@ -51,7 +55,7 @@ void fillWindow(Run &run, InputSource &src) {
         src.atEnd = true;
       src.blockEnd += static_cast<std::uint32_t>(got);
       if (static_cast<std::uint32_t>(got) == want)
-        growBlock(src);
+        growBlock(run, src);
     }
   }
   setWindow(src, src.blockStart);

@@ -27,11 +27,11 @@ Result run(const std::string &input) {
   return r;
 }
 
-// Random bytes, one in `specialEvery` of them a line end, an end-of-file
+// Random bytes, one in `controlEvery` of them a line end, an end-of-file
 // mark, a NUL byte or a percent sign.
 std::string randomBytes(std::uint32_t seed, std::size_t size,
-                        std::uint32_t specialEvery = 4) {
-  static const char *const kSpecial[] = {"\r\n", "\r", "\n", "\x1A", "%"};
+                        std::uint32_t controlEvery = 4) {
+  static const char *const kControl[] = {"\r\n", "\r", "\n", "\x1A", "%"};
   std::string bytes;
   std::uint32_t state = seed;
   auto next = [&state] {
@@ -42,9 +42,9 @@ std::string randomBytes(std::uint32_t seed, std::size_t size,
   };
   while (bytes.size() < size) {
     std::uint32_t r = next();
-    if (r % specialEvery == 0)
+    if (r % controlEvery == 0)
       bytes +=
-          (r >> 8) % 6 == 0 ? std::string(1, '\0') : kSpecial[(r >> 16) % 5];
+          (r >> 8) % 6 == 0 ? std::string(1, '\0') : kControl[(r >> 16) % 5];
     else
       bytes += static_cast<char>(r >> 24);
   }
