@@ -8,77 +8,51 @@ namespace veldran::testing {
 
 namespace {
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
-std::vector<std::string> splitWords(const std::string &text) {
-  std::vector<std::string> words;
+std::vector<std::string> words(const std::string &text) {
+  std::vector<std::string> result;
   std::istringstream in(text);
-  std::string word;
-  while (in >> word) {
-    bool terminated = true;
-    words.push_back(word == "\"\"" ? "" : unescape(word, terminated));
-  }
-  return words;
+  for (std::string word; in >> word;)
+    result.push_back(word);
+  return result;
 }
 
-struct Section {
-  std::string kind;
-  std::vector<std::string> words;
-  std::string terminator;
-  std::vector<std::string> lines;
+// The bytes of a section: each line with its terminator, but for blank
+// lines at the end, which only separate the section from what follows.
+std::string sectionBytes(std::vector<std::string> lines,
+                         const std::string &terminator) {
+  while (!lines.empty() && lines.back().empty())
+    lines.pop_back();
   std::string bytes;
-};
-
-// Blank lines at the end of a section only separate it from what follows.
-void joinLines(Section &s) {
-  while (!s.lines.empty() && s.lines.back().empty())
-    s.lines.pop_back();
-  for (const std::string &line : s.lines) {
+  for (const std::string &line : lines) {
     bool terminated = true;
-    s.bytes += unescape(line, terminated);
+    bytes += unescape(line, terminated);
     if (terminated)
-      s.bytes += s.terminator;
+      bytes += terminator;
   }
+  return bytes;
 }
 
-void finishSection(Case &c, Section &s) {
-  joinLines(s);
-  if (s.kind == "cmd") {
-    c.commandString = s.bytes;
-  } else if (s.kind == "file") {
-    c.files.emplace_back(s.words.at(0), s.bytes);
-  } else if (s.kind == "stdin") {
-    c.stdinText = s.bytes;
-  } else if (s.kind == "output") {
-    c.outputs.push_back({s.words.empty() ? "" : s.words[0], s.bytes});
-  } else if (s.kind == "console") {
-    c.console = s.bytes;
-  }
-  s = Section{};
-}
-
-std::string terminatorFor(const std::string &kind,
-                          const std::vector<std::string> &words) {
-  if (kind == "file") {
-    if (words.size() > 1 && words[1] == "lf")
-      return "\n";
-    if (words.size() > 1 && words[1] == "raw")
-      return "";
-    return "\r\n";
-  }
-  if (kind == "output")
-    return "\r\n";
-  if (kind == "stdin" || kind == "console")
-    return "\n";
-  return "";
+void addSection(Case &c, const std::vector<std::string> &head,
+                const std::vector<std::string> &lines) {
+  const std::string &kind = head[0];
+  std::string name = head.size() > 1 ? head[1] : "";
+  if (kind == "cmd")
+    c.commandString = sectionBytes(lines, "");
+  else if (kind == "file")
+    c.files.emplace_back(name,
+                         sectionBytes(lines, head.size() > 2 ? "" : "\r\n"));
+  else if (kind == "stdin")
+    c.stdinText = sectionBytes(lines, "\n");
+  else if (kind == "output")
+    c.outputs.push_back({name, sectionBytes(lines, "\r\n")});
+  else if (kind == "console")
+    c.console = sectionBytes(lines, "\n");
+  else if (kind == "missing")
+    c.missing.push_back(name);
+  else if (kind == "exit")
+    c.exitCode = std::stoi(name);
+  else
+    throw std::runtime_error("unknown section " + kind);
 }
 
 } // namespace
@@ -87,26 +61,14 @@ std::string unescape(const std::string &text, bool &terminated) {
   std::string out;
   terminated = true;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c != '\\') {
-      out += c;
-      continue;
-    }
-    if (i + 1 == text.size()) {
+    if (text[i] != '\\') {
+      out += text[i];
+    } else if (i + 1 == text.size()) {
       terminated = false;
-      break;
-    }
-    char e = text[++i];
-    if (e == 'r') {
-      out += '\r';
-    } else if (e == 'n') {
-      out += '\n';
-    } else if (e == 't') {
-      out += '\t';
-    } else if (e == 'x' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
-               hexDigit(text[i + 2]) >= 0) {
-      out +=
-          static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+    } else if (char e = text[++i]; e == 'r' || e == 'n' || e == 't') {
+      out += e == 'r' ? '\r' : e == 'n' ? '\n' : '\t';
+    } else if (e == 'x' && i + 2 < text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
       i += 2;
     } else {
       out += e;
@@ -120,71 +82,52 @@ std::vector<Case> parseCaseFile(const std::string &path) {
   if (!in)
     throw std::runtime_error("cannot read " + path);
   std::vector<Case> cases;
-  Section section;
-  std::string line;
-  int lineNumber = 0;
-  auto current = [&]() -> Case & {
-    if (cases.empty())
-      throw std::runtime_error(path + ": section before the first case");
-    return cases.back();
+  std::vector<std::string> head; // the open section's words
+  std::vector<std::string> lines;
+  auto closeSection = [&] {
+    if (!head.empty())
+      addSection(cases.back(), head, lines);
+    head.clear();
+    lines.clear();
   };
-  while (std::getline(in, line)) {
-    ++lineNumber;
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    std::string where = path + ":" + std::to_string(number);
     if (line.rfind("=== ", 0) == 0) {
       if (!cases.empty())
-        finishSection(cases.back(), section);
-      Case c;
-      c.name = line.substr(4);
-      c.source = path + ":" + std::to_string(lineNumber);
-      cases.push_back(c);
-      continue;
-    }
-    if (line.rfind("--- ", 0) == 0) {
-      Case &c = current();
-      finishSection(c, section);
-      std::istringstream words(line.substr(4));
-      words >> section.kind;
-      std::string w;
-      while (words >> w)
-        section.words.push_back(w);
-      if (section.kind == "exit") {
-        c.exitCode = std::stoi(section.words.at(0));
-        section = Section{};
-      } else if (section.kind == "missing") {
-        c.missing.push_back(section.words.at(0));
-        section = Section{};
+        closeSection();
+      cases.emplace_back();
+      cases.back().name = line.substr(4);
+      cases.back().source = where;
+    } else if (line.rfind("--- ", 0) == 0 && !cases.empty()) {
+      closeSection();
+      head = words(line.substr(4));
+    } else if (!head.empty()) {
+      lines.push_back(line);
+    } else if (line.rfind("args:", 0) == 0 && !cases.empty()) {
+      for (const std::string &w : words(line.substr(5))) {
+        bool terminated = true;
+        cases.back().args.push_back(unescape(w, terminated));
       }
-      section.terminator = terminatorFor(section.kind, section.words);
-      continue;
+    } else if (line == "real" && !cases.empty()) {
+      cases.back().real = true;
+    } else if (!line.empty() && line[0] != '#') {
+      throw std::runtime_error(where + ": unknown line: " + line);
     }
-    if (section.kind.empty()) {
-      if (line.empty() || line[0] == '#')
-        continue;
-      Case &c = current();
-      if (line.rfind("args:", 0) == 0)
-        c.args = splitWords(line.substr(5));
-      else if (line == "real")
-        c.real = true;
-      else
-        throw std::runtime_error(path + ":" + std::to_string(lineNumber) +
-                                 ": unknown line: " + line);
-      continue;
-    }
-    section.lines.push_back(line);
   }
   if (!cases.empty())
-    finishSection(cases.back(), section);
+    closeSection();
   return cases;
 }
 
 std::vector<std::string> Case::runArgs() const {
   std::vector<std::string> result = args;
   if (commandString) {
-    if (result.size() < 1)
-      result.push_back("TEST.INP");
-    if (result.size() < 2)
-      result.push_back("TEST.OUT");
     result.resize(2);
+    if (result[0].empty())
+      result[0] = "TEST.INP";
+    if (result[1].empty())
+      result[1] = "TEST.OUT";
     result.push_back(*commandString);
   }
   return result;

@@ -5,8 +5,8 @@
 //   real                        (optional: run the real binary in a
 //                                temporary directory instead of in-process)
 //   --- cmd                     the command string (third argument)
-//   --- file NAME [lf|raw]      an input file; each line gets CR LF
-//                               (LF with "lf", nothing with "raw")
+//   --- file NAME [raw]         an input file; each line gets CR LF
+//                               (nothing with "raw")
 //   --- stdin                   console input; each line gets LF
 //   --- output [NAME]           expected bytes of an output file (default
 //                               the output file of the run); CR LF lines
