@@ -1,165 +1,147 @@
-// Failures of the system services, injected through the in-memory
-// platform: writes to the output file, reads of input files, opening an
-// include, starting a program.
+// Failures of the system services injected through the in-memory platform,
+// and input of any quality: random bytes, repeat blocks nested deeper than
+// the storage allows.
 #include "driver/run.h"
 #include "platform/memory_platform.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <random>
 #include <string>
 
 namespace veldran {
 namespace {
 
-constexpr const char *kWriteFailed = "VELDRAN-l00870-W WriteFile() Error 28.\n";
-constexpr const char *kReadFailed = "l00750 ReadFile() returned error 5\n";
-
 struct Result {
-  int exitCode = -1;
-  std::string output;
-  std::string console;
+  int exitCode;
+  std::string output, console;
 };
 
 Result run(MemoryPlatform &platform, const std::string &input) {
   platform.files["TEST.INP"] = input;
-  Result r;
-  r.exitCode = runVeldran(platform, {});
-  r.output = platform.files["TEST.OUT"];
-  r.console = platform.console;
-  return r;
+  int exitCode = runVeldran(platform, {});
+  return {exitCode, platform.files["TEST.OUT"], platform.console};
 }
 
-// The program of "%CALL:fill" fills the disk: every later write fails.
-void diskFillsAtCall(MemoryPlatform &platform) {
-  platform.program = [&platform](const std::string &) {
-    platform.writeError = 28;
-    ProgramResult r;
-    r.started = true;
-    return r;
-  };
-}
-
-// The console with every ReadFile warning taken out, and their count.
-std::string withoutReadWarnings(std::string console, int &warnings) {
-  warnings = 0;
-  for (std::size_t at; (at = console.find(kReadFailed)) != std::string::npos;
-       ++warnings)
-    console.erase(at, std::string(kReadFailed).size());
-  return console;
-}
-
-TEST(WriteFailure, IsReportedOnceAndTheRunGoesOn) {
+Result run(const std::string &input) {
   MemoryPlatform platform;
-  diskFillsAtCall(platform);
-  Result r = run(platform, "a\r\n%CALL:fill\r\nb\r\n%DISP:shown\r\nc\r\n");
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.output, "a\r\n");
-  EXPECT_EQ(r.console, std::string(kWriteFailed) + "shown\n");
+  return run(platform, input);
 }
 
-TEST(WriteFailure, ThatOnlyTheLastFlushMeetsEndsWithOne) {
-  MemoryPlatform platform;
-  diskFillsAtCall(platform);
-  Result r = run(platform, "a\r\n%CALL:fill\r\n");
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.output, "a\r\n");
-  EXPECT_EQ(r.console, kWriteFailed);
+TEST(FaultInjection, AFailedWriteIsReportedOnceAndEndsTheRunWithOne) {
+  // The program of "%CALL:fill" fills the disk: every later write fails,
+  // in the run and at its end, also at the end of a cancelled run.
+  const std::string warning = "VELDRAN-l00870-W WriteFile() Error 28.\n";
+  for (const auto &[rest, console] :
+       {std::pair{"b\r\n%DISP:shown\r\nc\r\n", warning + "shown\n"},
+        std::pair{"b\r\n%IF EQ 0;\r\n%CANCEL\r\n", warning}}) {
+    MemoryPlatform platform;
+    platform.program = [&platform](const std::string &) {
+      platform.writeError = 28;
+      return ProgramResult{true};
+    };
+    Result r = run(platform, std::string("a\r\n%CALL:fill\r\n") + rest);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output, "a\r\n");
+    EXPECT_EQ(r.console, console);
+  }
 }
 
-TEST(WriteFailure, EndsWithOneAlsoWhenTheRunIsCancelled) {
-  MemoryPlatform platform;
-  diskFillsAtCall(platform);
-  Result r = run(platform, "a\r\n%CALL:fill\r\nb\r\n%IF EQ 0;\r\n%CANCEL\r\n");
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.output, "a\r\n");
-  EXPECT_EQ(r.console, kWriteFailed);
-}
-
-TEST(WriteFailure, EndsWithOneAlsoWhenStorageRunsOut) {
-  // Each pass keeps 256 more bytes of text until the text storage is full.
-  MemoryPlatform platform;
-  platform.writeError = 28;
-  Result r = run(platform, "a\r\n%RPT\r\n%DEFT T:%TAB:256;x\r\n%REND\r\n");
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.output, "");
-  EXPECT_EQ(r.console, std::string(kWriteFailed) +
-                           "4/1 Text-Speicher nicht gro\xE1 genug - Abbruch\n");
-}
-
-TEST(ReadFailure, AtTheStartEndsTheIncludeAtOnce) {
-  MemoryPlatform platform;
-  platform.files["INC"] = "never\r\n";
-  platform.readFaults.push_back({"INC", 0, 5});
-  Result r = run(platform, "%INCLUDE INC\r\nback %INT:$COPYC;\r\n");
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.output, "back 0\r\n");
-  EXPECT_EQ(r.console, kReadFailed);
-}
-
-TEST(ReadFailure, InsideALineEndsTheIncludeWithWhatWasRead) {
-  // The bytes read end inside the third line: it is written as far as it
-  // came, without line end, and the including file goes on behind it.
+TEST(FaultInjection, AReadFailureEndsTheIncludeWithWhatWasRead) {
+  // The reads end inside the third line: it is written as far as it came,
+  // without line end; the including file goes on at include depth 0.
   MemoryPlatform platform;
   platform.files["INC"] = "one\r\ntwo\r\nthree\r\n";
   platform.readFaults.push_back({"INC", 12, 5});
   Result r = run(platform, "%INCLUDE INC\r\nback %INT:$COPYC;\r\n");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.output, "one\r\ntwo\r\nthback 0\r\n");
+  // At most one warning for each of the four reads of the file.
+  const std::string warning = "l00750 ReadFile() returned error 5\n";
   int warnings = 0;
-  EXPECT_EQ(withoutReadWarnings(r.console, warnings),
-            "4/3 Eingabe-Zeile zu lang\n");
-  // At most one for each of the four reads of the file.
-  EXPECT_GE(warnings, 1);
-  EXPECT_LE(warnings, 4);
+  for (std::size_t at; (at = r.console.find(warning)) != std::string::npos;
+       ++warnings)
+    r.console.erase(at, warning.size());
+  EXPECT_EQ(r.console, "4/3 Eingabe-Zeile zu lang\n");
+  EXPECT_TRUE(warnings >= 1 && warnings <= 4) << warnings;
 }
 
-TEST(ReadFailure, DeepInALargeFileKeepsEveryLineBeforeIt) {
-  std::string input;
-  for (int i = 0; i < 20000; ++i) {
-    char line[16];
-    std::snprintf(line, sizeof line, "l%07d\r\n", i);
-    input += line;
-  }
-  MemoryPlatform platform;
-  platform.readFaults.push_back({"TEST.INP", 100000, 5});
-  Result r = run(platform, input);
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_TRUE(r.output == input.substr(0, 100000));
-  int warnings = 0;
-  EXPECT_EQ(withoutReadWarnings(r.console, warnings), "");
-  // Reads are made only when less than a line's worth of 256 bytes is
-  // left: at most once for each of the last 25 lines and once at the end.
-  EXPECT_GE(warnings, 1);
-  EXPECT_LE(warnings, 27);
-}
-
-TEST(OpenFailure, AnUnreadableIncludeIsReportedAndSkipped) {
+TEST(FaultInjection, IncludesThatCannotBeOpenedAndProgramsThatCannotStart) {
   MemoryPlatform platform;
   platform.files["SECRET"] = "never\r\n";
   platform.unreadable.insert("SECRET");
-  Result r = run(platform, "a\r\n%INCLUDE SECRET\r\nb %INT:$COPYC;\r\n");
+  Result r = run(platform, "a\r\n%INCLUDE SECRET\r\n%INCLUDE NONE\r\n"
+                           "%CALL:prog\r\n%INT:$RC_LAST;/%INT:$RC_OS;\r\n");
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.output, "a\r\nb 0\r\n");
-  EXPECT_EQ(r.console, "Include:SECRET DosOpen Error: return code = 13.\n");
+  EXPECT_EQ(r.output, "a\r\n0/2\r\n");
+  EXPECT_EQ(
+      r.console,
+      "Include:SECRET DosOpen Error: return code = 13.\n"
+      "Include:NONE DosOpen Error: return code = 2.\n"
+      "VELDRAN-l01091-W CreateProcessA( prog ) returned GetLastError=2.\n");
 }
 
-TEST(ProgramStart, AFailedStartClearsTheResultsOfTheCallBefore) {
-  MemoryPlatform platform;
-  platform.tickStep = 2; // milliseconds at the default 1000 per second
-  platform.program = [](const std::string &command) {
-    ProgramResult r;
-    r.started = command == "good";
-    r.exitCode = 5;
-    r.error = 13;
-    return r;
-  };
-  const std::string show = "%INT:$RC_LAST;/%INT:$RC_OS;/%INT:$TIME_E;\r\n";
-  Result r = run(platform, "%CALL:good\r\n" + show + "%CALL:bad\r\n" + show);
+// What the line model makes of text without commands: each line is what
+// the 256-byte window holds up to the first CR LF, or the whole window with
+// a message; end-of-file marks at the start of a line are skipped.
+Result plainText(const std::string &in) {
+  Result r{0, "", ""};
+  for (std::size_t pos = 0, line = 1;; ++line) {
+    while (pos < in.size() && in[pos] == '\x1A')
+      ++pos;
+    if (pos == in.size())
+      return r;
+    std::size_t end = std::min(in.size(), pos + 256);
+    std::size_t lf = pos + 1;
+    while (lf < end && !(in[lf] == '\n' && in[lf - 1] == '\r'))
+      ++lf;
+    if (lf < end)
+      end = lf + 1;
+    else
+      r.console += std::to_string(line) + "/" + std::to_string(line) +
+                   " Eingabe-Zeile zu lang\n";
+    r.output += in.substr(pos, end - pos);
+    pos = end;
+  }
+}
+
+TEST(HostileInput, RandomBytesWithCommandsEndNormallyAndWithoutFollowTheLines) {
+  // Short lines, and lines mostly longer than 256 bytes; one in 4 or 64
+  // bytes a line end, an end-of-file mark, a percent sign or a NUL byte.
+  static const std::string kControl[] = {"\r\n", "\r", "\n",
+                                         "\x1A", "%",  {"\0", 1}};
+  for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::string input;
+    while (input.size() < 100000) {
+      std::uint32_t r = random();
+      if (r % (seed % 2 ? 4 : 64) == 0)
+        input += kControl[(r >> 8) % 6];
+      else
+        input += static_cast<char>(r >> 24);
+    }
+    EXPECT_EQ(run(input).exitCode, 0);
+    std::replace(input.begin(), input.end(), '%', '#');
+    Result expected = plainText(input);
+    Result actual = run(input);
+    EXPECT_TRUE(actual.output == expected.output);
+    EXPECT_EQ(actual.console, expected.console);
+  }
+}
+
+TEST(HostileInput, RepeatBlocksNestedBeyondTheStorageEndTheRun) {
+  // Each level records all levels inside it anew: the storage runs out in
+  // the 209th, while the outermost REND is read. The run ends without the
+  // end-of-run checks, with exit code 0 and the output written before.
+  std::string input = "x\r\n";
+  for (int i = 0; i < 400; ++i)
+    input = "%RPTN 1;\r\n" + input + "%REND\r\n";
+  Result r = run("before\r\n" + input);
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.output, "5/0/2\r\n0/13/0\r\n");
-  EXPECT_EQ(r.console, "VELDRAN-l01091-W CreateProcessA( bad ) returned "
-                       "GetLastError=13.\n");
+  EXPECT_EQ(r.output, "before\r\n");
+  EXPECT_EQ(r.console, "802/150 Macro-storage not big enough - abend\n");
 }
 
 } // namespace

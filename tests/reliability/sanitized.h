@@ -3,17 +3,11 @@
 #pragma once
 
 namespace veldran::testing {
-
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
+constexpr bool kSanitized = __has_feature(address_sanitizer);
 #else
 constexpr bool kSanitized = false;
 #endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
 } // namespace veldran::testing
