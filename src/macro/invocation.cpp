@@ -234,11 +234,9 @@ bool Binder::takeQuoted() {
 void openCallFrame(Run &run, std::uint32_t items) {
   StorageArea &s = run.storage;
   std::uint32_t oldTop = s.stackTop;
-  reserveStack(run, 10);
-  s.moveRange(oldTop, oldTop + items, -10);
-  s.moveRange(oldTop + items, s.currentTable, -4);
-  s.currentTable -= 4;
-  s.write32(s.currentTable, 0);
+  reserveStack(run, 6);
+  s.moveRange(oldTop, oldTop + items, -6);
+  openLocalTable(run);
   bodyStart(run, s.stackTop + items);
 }
 
