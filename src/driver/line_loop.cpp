@@ -132,6 +132,9 @@ bool copyPlainLines(Run &run) {
   src.lineNumber += lines - 1;
   run.outputLineNumber += lines;
   run.currentChar = LF;
+  // Each line ended as the line-end step ends it: a command class carried
+  // into the first one by CONT ends with it.
+  run.lineClassMax = ' ';
   // The last line ends as the line loop ends it.
   setWindow(src, static_cast<std::uint32_t>(line - block));
   src.position = static_cast<int>(next - line);

@@ -143,13 +143,17 @@ void report(Run &run, const char *format, ...) {
 }
 
 void reportX(Run &run, const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  vreportX(run, format, args);
+  va_end(args);
+}
+
+void vreportX(Run &run, const char *format, va_list args) {
   char prefix[40];
   std::snprintf(prefix, sizeof prefix, "%ld/x ",
                 static_cast<long>(run.inputLineCount));
-  va_list args;
-  va_start(args, format);
   vsay(run, prefix, format, args);
-  va_end(args);
 }
 
 int nameLength(const Name &name) {

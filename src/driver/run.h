@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "symbols/storage_area.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -160,6 +161,7 @@ void report(Run &run, const char *format, ...)
     __attribute__((format(printf, 2, 3)));
 void reportX(Run &run, const char *format, ...)
     __attribute__((format(printf, 2, 3)));
+void vreportX(Run &run, const char *format, va_list args);
 
 // Reports a failed write to the output file (once per run); the run ends
 // with exit code 1.

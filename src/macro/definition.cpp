@@ -101,17 +101,23 @@ void startDefinition(Run &run) {
 } // namespace
 
 Next cmdMacro(Run &run) {
+  char mode = run.lineMode;
   if (run.currentChar != ':')
     report(run, "MACRO - after Command no : / %c\n", run.currentChar);
   else if (run.cond.active != '1')
     run.lineMode = 'N';
   else
     startDefinition(run);
+  // A definition overrides a macro call earlier on the line: the call's
+  // items come off and its saved prefix comes back, to be dropped below.
+  if (run.lineMode != mode && run.collection.pending)
+    dropCollection(run);
+  // Text carried in by CONT is dropped like the text in front of MACRO,
+  // whether or not a definition starts.
+  run.keptLength = 0;
   run.lineLength = 0;
   if (run.lineMode != 'M')
     return skipLine(run);
-  // Text carried in by CONT is dropped like the text in front of MACRO.
-  run.keptLength = 0;
   return Next::GoOn;
 }
 

@@ -61,13 +61,13 @@ private:
   std::size_t next_ = 0;
 };
 
+// The message is printed as printf prints it: a zero byte from `%c` is
+// written and the rest of the format follows it.
 void Binder::fail(const char *format, ...) {
-  char text[256];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  vreportX(run_, format, args);
   va_end(args);
-  reportX(run_, "%s", text);
   throw BindFailed{};
 }
 
