@@ -2,8 +2,8 @@
 // The bytes are split at each "\n@@" into the input file, the command
 // string, the console input and two files the input may INCLUDE (named A
 // and B); a line budget ends endless repeat loops.
-#include "driver/run.h"
-#include "platform/memory_platform.h"
+#include "driver/program.h"
+#include "memory_platform.h"
 
 #include <cstddef>
 #include <cstdint>

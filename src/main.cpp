@@ -1,6 +1,6 @@
 // veldran [input [output [command-string]]]
 // veldran --help | --version
-#include "driver/run.h"
+#include "driver/program.h"
 #include "platform/posix_platform.h"
 
 #include <cstdio>

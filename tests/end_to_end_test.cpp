@@ -4,8 +4,8 @@
 #include "binary_run.h"
 #include "case_file.h"
 
-#include "driver/run.h"
-#include "platform/memory_platform.h"
+#include "driver/program.h"
+#include "memory_platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Microbenchmarks: the line loop over in-memory files (a whole run on the
 // in-memory platform, so no disk is involved) and the expression evaluator
 // on its own. Build with -DVELDRAN_BENCH=ON, run build-dir/veldran_micro.
-#include "driver/input_sources.h"
-#include "driver/run.h"
-#include "driver/scanner.h"
+#include "base/scanner.h"
+#include "base/source_stack.h"
+#include "base/symbol_table.h"
+#include "driver/program.h"
 #include "expr/evaluator.h"
-#include "platform/memory_platform.h"
-#include "symbols/symbol_table.h"
+#include "memory_platform.h"
 
 #include <benchmark/benchmark.h>
 
@@ -132,11 +132,8 @@ public:
     const char *names[] = {"A", "B", "COUNTER", "LIMIT", "X1", "X2", "Y"};
     std::int64_t v = 3;
     for (const char *n : names) {
-      run.work = SymbolEntry{};
-      run.work.name = makeName(n);
-      run.work.value = v;
+      storeSymbol(run, LookupScope::GLOBAL, {makeName(n), 0, 0, v});
       v = v * 7 + 1;
-      storeSymbol(run, LookupScope::GLOBAL);
     }
     InputSource &src = pushSource(run);
     src.fileName = "X.INP";
@@ -148,8 +145,7 @@ public:
     src.length = static_cast<int>(text.size());
     src.position = 0;
     run.currentChar = ' ';
-    evaluate(run, ';');
-    return run.work.value;
+    return evaluate(run, ';').value;
   }
   MemoryPlatform platform;
   Run run{platform};

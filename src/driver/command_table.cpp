@@ -1,39 +1,47 @@
-#include "driver/commands.h"
+#include "driver/command_table.h"
 
-#include "driver/scanner.h"
+#include "base/scanner.h"
+#include "driver/console_commands.h"
+#include "exec/exec_commands.h"
+#include "expr/conditional_blocks.h"
+#include "inline/inline_commands.h"
+#include "macro/macro_commands.h"
+#include "symbols/symbol_commands.h"
+
+#include <array>
 
 namespace veldran {
 
 const CommandRow CommandTable[CMD_COUNT] = {
-    {makeName("INT"), '0', '0', cmdInt},
-    {makeName("TEXT"), '0', '0', cmdText},
-    {makeName("HEXA"), '0', '0', cmdHexa},
-    {makeName("TAB"), '0', '0', cmdTab},
-    {makeName("CONT"), '0', '0', cmdCont},
-    {makeName("SET"), '1', '0', cmdSet},
-    {makeName("DEFT"), '1', '0', cmdDeft},
-    {makeName("INCLUDE"), '1', '0', cmdInclude},
-    {makeName("CANCEL"), '1', '0', cmdCancel},
-    {makeName("DISP"), '1', '0', cmdDisp},
-    {makeName("ACC"), '1', '0', cmdAcc},
-    {makeName("IIF"), '2', '0', cmdIif},
-    {makeName("IF"), '2', '1', cmdIf},
-    {makeName("IFT"), '2', '1', cmdIft},
-    {makeName("IFF"), '2', '1', cmdIff},
-    {makeName("IFTF"), '2', '1', cmdIftf},
-    {makeName("CEND"), '2', '1', cmdCend},
-    {makeName("MACRO"), '2', '1', cmdMacro},
-    {makeName("MEND"), '2', '1', cmdMend},
-    {makeName("MEXIT"), '1', '0', cmdMexit},
-    {makeName("MSET"), '1', '0', cmdMset},
-    {makeName("MDEFT"), '1', '0', cmdMdeft},
-    {makeName("RPT"), '2', '1', cmdRpt},
-    {makeName("RPTN"), '2', '1', cmdRptn},
-    {makeName("REND"), '2', '1', cmdRend},
-    {makeName("REXIT"), '1', '0', cmdRexit},
-    {makeName("EXECUTE"), '2', '0', cmdExecute},
-    {makeName("CALL"), '2', '0', cmdCall},
-    {makeName("COMPT"), '2', '0', cmdCompt},
+    {makeName("INT"), CommandClass::Inline, false, cmdInt},
+    {makeName("TEXT"), CommandClass::Inline, false, cmdText},
+    {makeName("HEXA"), CommandClass::Inline, false, cmdHexa},
+    {makeName("TAB"), CommandClass::Inline, false, cmdTab},
+    {makeName("CONT"), CommandClass::Inline, false, cmdCont},
+    {makeName("SET"), CommandClass::Line, false, cmdSet},
+    {makeName("DEFT"), CommandClass::Line, false, cmdDeft},
+    {makeName("INCLUDE"), CommandClass::Line, false, cmdInclude},
+    {makeName("CANCEL"), CommandClass::Line, false, cmdCancel},
+    {makeName("DISP"), CommandClass::Line, false, cmdDisp},
+    {makeName("ACC"), CommandClass::Line, false, cmdAcc},
+    {makeName("IIF"), CommandClass::Block, false, cmdIif},
+    {makeName("IF"), CommandClass::Block, true, cmdIf},
+    {makeName("IFT"), CommandClass::Block, true, cmdIft},
+    {makeName("IFF"), CommandClass::Block, true, cmdIff},
+    {makeName("IFTF"), CommandClass::Block, true, cmdIftf},
+    {makeName("CEND"), CommandClass::Block, true, cmdCend},
+    {makeName("MACRO"), CommandClass::Block, true, cmdMacro},
+    {makeName("MEND"), CommandClass::Block, true, cmdMend},
+    {makeName("MEXIT"), CommandClass::Line, false, cmdMexit},
+    {makeName("MSET"), CommandClass::Line, false, cmdMset},
+    {makeName("MDEFT"), CommandClass::Line, false, cmdMdeft},
+    {makeName("RPT"), CommandClass::Block, true, cmdRpt},
+    {makeName("RPTN"), CommandClass::Block, true, cmdRptn},
+    {makeName("REND"), CommandClass::Block, true, cmdRend},
+    {makeName("REXIT"), CommandClass::Line, false, cmdRexit},
+    {makeName("EXECUTE"), CommandClass::Block, false, cmdExecute},
+    {makeName("CALL"), CommandClass::Block, false, cmdCall},
+    {makeName("COMPT"), CommandClass::Block, false, cmdCompt},
 };
 
 namespace {
@@ -85,17 +93,6 @@ int findCommand(const Name &name) {
     if (slots[i].word == key)
       return slots[i].row;
   return -1;
-}
-
-Next suppressLine(Run &run) {
-  run.lineMode = '0';
-  skipRestOfLine(run);
-  return Next::LineDone;
-}
-
-Next skipLine(Run &run) {
-  skipRestOfLine(run);
-  return Next::LineDone;
 }
 
 } // namespace veldran

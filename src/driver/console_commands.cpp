@@ -1,8 +1,11 @@
-// CONT, DISP, INCLUDE and CANCEL, and the line ends of DISP and INCLUDE.
-#include "driver/collecting.h"
-#include "driver/commands.h"
-#include "driver/input_sources.h"
-#include "driver/scanner.h"
+#include "driver/console_commands.h"
+
+#include "base/collection.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "driver/reading.h"
+
+#include <string>
 
 namespace veldran {
 
@@ -18,7 +21,7 @@ Next cmdDisp(Run &run) {
     report(run, "missing control character after DISP :\n");
     return skipLine(run);
   }
-  beginCollection(run, 'D');
+  beginCollection(run, LineMode::Display);
   run.lineLength = 0;
   return Next::GoOn;
 }
@@ -31,7 +34,7 @@ Next cmdInclude(Run &run) {
   run.currentChar = ' ';
   skipBlanks(run);
   stepBack(run);
-  beginCollection(run, 'I');
+  beginCollection(run, LineMode::Include);
   run.lineLength = 0;
   return Next::GoOn;
 }

@@ -1,15 +1,25 @@
 #include "driver/line_loop.h"
 
-#include "driver/commands.h"
-#include "driver/input_sources.h"
-#include "driver/scanner.h"
-#include "symbols/symbol_table.h"
+#include "base/collection.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/symbol_table.h"
+#include "driver/command_table.h"
+#include "driver/console_commands.h"
+#include "driver/reading.h"
+#include "exec/exec_commands.h"
+#include "macro/macro_commands.h"
+#include "symbols/symbol_commands.h"
 
 namespace veldran {
 
 namespace {
 
-bool isRecordingMode(char mode) { return mode == 'M' || mode == 'R'; }
+// How the scan of a line ended.
+enum class LineEnd {
+  Ended,   // the line is complete: its line-end action follows
+  Restart, // the line was dropped: go straight to the next read step
+};
 
 // A byte followed a single '%': recognise the command and run it.
 Next recognizeCommand(Run &run) {
@@ -19,10 +29,10 @@ Next recognizeCommand(Run &run) {
     stepBack(run);
     return Next::GoOn;
   }
-  // Symbols hide commands. While no symbol bears a command's name, a
-  // command word needs no symbol lookup.
+  // Symbols hide commands. A command word that was never stored as a
+  // symbol's name needs no lookup.
   int row = findCommand(run.scannedName);
-  if (row < 0 || run.keywordShadowed) {
+  if (row < 0 || mayBeStored(run.storage, run.scannedName)) {
     Lookup hit = lookupSymbol(run, LookupScope::ALL, run.scannedName);
     if (hit.found)
       return symbolAsCommand(run, hit.entry);
@@ -32,19 +42,20 @@ Next recognizeCommand(Run &run) {
     stepBack(run);
     return Next::GoOn;
   }
-  if (run.inRecording())
-    return recordingCommand(run, row);
+  if (isRecordingOrSkipping(run.lineMode))
+    return recordingCommand(run, static_cast<CommandNumber>(row));
   const CommandRow &cmd = CommandTable[row];
-  if (run.lineClassMax > '0' && run.lineClassMax <= cmd.commandClass) {
+  if (run.lineClassMax > CommandClass::Inline &&
+      run.lineClassMax <= cmd.commandClass) {
     report(run, "nesting of commands not allowed\n");
     stepBack(run);
     return Next::GoOn;
   }
-  if (cmd.actsWhenInactive != '1' && run.cond.active != '1') {
+  if (!cmd.actsWhenInactive && !run.cond.active) {
     stepBack(run);
     return Next::GoOn;
   }
-  if (run.lineClassMax == ' ' || run.lineClassMax < cmd.commandClass)
+  if (run.lineClassMax < cmd.commandClass)
     run.lineClassMax = cmd.commandClass;
   return cmd.routine(run);
 }
@@ -87,6 +98,11 @@ void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
     outputFailed(run, error);
 }
 
+void writeLine(Run &run) {
+  writeBytes(run, run.lineBuffer, static_cast<std::size_t>(run.lineLength));
+  ++run.outputLineNumber;
+}
+
 // Plain text's fast path. A line of a file that holds no '%' and ends in
 // CR LF within its 256-byte window, met in normal mode with nothing carried
 // into it, is written exactly as it stands; so is every such line after it.
@@ -95,9 +111,9 @@ void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
 // Returns false when the current line is not such a line.
 bool copyPlainLines(Run &run) {
   InputSource &src = run.source();
-  if (!src.hasBlock() || src.position != 0 || run.lineMode != 'F' ||
-      run.cond.active != '1' || run.lineLength != 0 ||
-      run.limits.lineBudget != 0)
+  if (!src.hasBlock() || src.position != 0 ||
+      run.lineMode != LineMode::Normal || !run.cond.active ||
+      run.lineLength != 0 || run.limits.lineBudget != 0)
     return false;
   const std::uint8_t *block = src.block.get();
   const std::uint8_t *end = block + src.blockEnd;
@@ -134,7 +150,7 @@ bool copyPlainLines(Run &run) {
   run.currentChar = LF;
   // Each line ended as the line-end step ends it: a command class carried
   // into the first one by CONT ends with it.
-  run.lineClassMax = ' ';
+  run.lineClassMax = CommandClass::None;
   // The last line ends as the line loop ends it.
   setWindow(src, static_cast<std::uint32_t>(line - block));
   src.position = static_cast<int>(next - line);
@@ -163,7 +179,7 @@ LineEnd scanLine(Run &run) {
     if (afterPercent) {
       afterPercent = false;
       if (c == '%') {
-        if (isRecordingMode(run.lineMode))
+        if (isRecording(run.lineMode))
           appendByte(run, '%');
         continue;
       }
@@ -176,10 +192,11 @@ LineEnd scanLine(Run &run) {
         return LineEnd::Restart;
       continue;
     }
-    if (c == LF) {
-      if (afterCr)
-        return LineEnd::Ended;
-    } else if (c == CR) {
+    // Only the byte behind a CR (or behind a '%', above) is taken here
+    // rather than by the copy above, so an LF here ends the line.
+    if (c == LF)
+      return LineEnd::Ended;
+    if (c == CR) {
       afterCr = true;
       continue;
     } else if (c == '%') {
@@ -198,34 +215,36 @@ LineEnd scanLine(Run &run) {
 // to be left out (an executed line starts at once).
 bool lineEndAction(Run &run) {
   switch (run.lineMode) {
-  case 'F':
+  case LineMode::Normal:
     run.keptLength = 0;
     if (run.lineLength > 0)
       writeLine(run);
     break;
-  case 'D':
+  case LineMode::Display:
     displayLineEnd(run);
     break;
-  case 'I':
+  case LineMode::Include:
     includeLineEnd(run);
     break;
-  case 'T':
+  case LineMode::Text:
     textLineEnd(run);
     break;
-  case 'A':
+  case LineMode::Arguments:
     macroCallLineEnd(run);
     break;
-  case 'C':
+  case LineMode::Call:
     callLineEnd(run);
     break;
-  case 'E':
+  case LineMode::Execute:
     executeLineEnd(run);
     return false;
-  case 'M':
-  case 'R':
+  case LineMode::RecordMacro:
+  case LineMode::RecordRepeat:
     recordLine(run);
     break;
-  default:
+  case LineMode::Suppressed:
+  case LineMode::SkipMacro:
+  case LineMode::SkipRepeat:
     break;
   }
   return true;
@@ -235,10 +254,9 @@ bool lineEndAction(Run &run) {
 // command overrode) gets back the kept prefix its collecting command saved.
 void lineEndStep(Run &run) {
   run.lineLength = run.keptLength;
-  if (run.collection.pending)
-    dropCollection(run);
+  dropCollection(run);
   resetLineMode(run);
-  run.lineClassMax = ' ';
+  run.lineClassMax = CommandClass::None;
 }
 
 } // namespace
@@ -259,36 +277,6 @@ void runLineLoop(Run &run, bool commandString) {
     if (!readStep(run))
       return;
   }
-}
-
-void trackCollection(Run &run, std::uint32_t size, std::uint32_t prefixAt) {
-  PendingCollection &c = run.collection;
-  c.pending = true;
-  c.size = size;
-  c.prefixAt = prefixAt;
-  c.depth = run.storage.currentTable - (run.storage.stackTop + size);
-}
-
-void dropCollection(Run &run) {
-  StorageArea &s = run.storage;
-  PendingCollection &c = run.collection;
-  std::uint32_t low = s.currentTable - c.depth - c.size;
-  std::uint32_t kept = static_cast<std::uint32_t>(s.read32(low + c.prefixAt));
-  std::memcpy(run.lineBuffer, s.at(low + c.prefixAt + 4), kept);
-  run.keptLength = run.lineLength = static_cast<int>(kept);
-  s.moveRange(s.stackTop, low, c.size);
-  s.stackTop += c.size;
-  c.pending = false;
-}
-
-void resetLineMode(Run &run) {
-  if (!run.inRecording())
-    run.lineMode = run.cond.active == '1' ? 'F' : '0';
-}
-
-void writeLine(Run &run) {
-  writeBytes(run, run.lineBuffer, static_cast<std::size_t>(run.lineLength));
-  ++run.outputLineNumber;
 }
 
 } // namespace veldran

@@ -1,36 +1,18 @@
 #include "driver/replay.h"
 
-#include "driver/commands.h"
-#include "driver/input_sources.h"
-#include "driver/line_loop.h"
-#include "driver/scanner.h"
+#include "base/collection.h"
+#include "base/frames.h"
+#include "base/scanner.h"
+#include "base/source_stack.h"
+#include "base/symbol_table.h"
+#include "driver/reading.h"
+#include "exec/exec_commands.h"
 #include "expr/conditional_blocks.h"
-#include "symbols/symbol_table.h"
+#include "macro/macro_commands.h"
 
 namespace veldran {
 
 namespace {
-
-std::uint16_t storedLength(const Run &run, std::uint32_t at) {
-  std::uint16_t n;
-  std::memcpy(&n, run.storage.at(at), sizeof n);
-  return n;
-}
-
-// A MACRO or RPT/RPTN recording that began inside the body cannot end any
-// more: it is abandoned and its frame taken off the variable stack.
-void abandonRecording(Run &run) {
-  if (!run.inRecording())
-    return;
-  reportX(run, "still in RPT/RPTN/MACRO at MEND/REND/EXECUTE\n");
-  if (run.lineMode == 'M')
-    releaseStack(run, 32);
-  else if (run.lineMode == 'R')
-    releaseStack(run, 8);
-  run.macroNesting = 0;
-  run.repeatNesting = 0;
-  run.lineMode = 'F';
-}
 
 void giveBackBody(Run &run, const InputSource &src) {
   if (run.storage.textTop == src.bodyEnd)
@@ -40,23 +22,22 @@ void giveBackBody(Run &run, const InputSource &src) {
 // The end of a replay source after its last pass.
 void endReplaySource(Run &run) {
   abandonRecording(run);
-  if (run.collection.pending)
-    dropCollection(run);
+  dropCollection(run);
   bodyEnd(run, true);
-  run.lineClassMax = ' ';
+  run.lineClassMax = CommandClass::None;
   InputSource &src = run.source();
-  char kind = src.kind;
-  if (kind == 'R' || kind == 'E')
+  SourceKind kind = src.kind;
+  if (kind != SourceKind::MacroBody)
     giveBackBody(run, src);
-  if (kind == 'M')
+  if (kind == SourceKind::MacroBody)
     releaseLocalTable(run);
-  if (kind == 'E')
+  if (kind == SourceKind::ExecutedLine)
     endExecutedLine(run);
   popSource(run);
-  if (kind == 'R') {
+  if (kind == SourceKind::RepeatBody) {
     run.lineLength = run.keptLength;
     run.lineContinues = true;
-    skipRestOfStartingLine(run);
+    skipRestOfRendLine(run);
     sourceLineEndStep(run);
   }
 }
@@ -71,11 +52,11 @@ bool replayRead(Run &run) {
     return true;
   for (;;) {
     if (src.bodyNext < src.bodyEnd) {
-      std::uint16_t stored = storedLength(run, src.bodyNext);
-      int n = stored < kLineMax ? stored : kLineMax;
-      std::memcpy(src.buffer, run.storage.at(src.bodyNext + 2),
+      StoredLine line = StoredLine::read(run.storage, src.bodyNext);
+      int n = line.length < kLineMax ? line.length : kLineMax;
+      std::memcpy(src.buffer, run.storage.at(line.text),
                   static_cast<std::size_t>(n));
-      src.bodyNext += 2u + stored;
+      src.bodyNext = line.next;
       if (n < kLineMax)
         src.buffer[n++] = CR;
       if (n < kLineMax)
@@ -95,24 +76,6 @@ bool replayRead(Run &run) {
   }
   endReplaySource(run);
   return false;
-}
-
-void leaveBody(Run &run) {
-  if (run.collection.pending)
-    dropCollection(run);
-  bodyEnd(run, false);
-  run.lineLength = run.keptLength;
-  run.lineClassMax = ' ';
-}
-
-void skipRestOfStartingLine(Run &run) {
-  InputSource &src = run.source();
-  // The byte the name scanner took behind REND decides whether an LF
-  // right behind it ends the line.
-  run.currentChar = src.position > 0 && src.position <= src.length
-                        ? src.buffer[src.position - 1]
-                        : 0;
-  skipRestOfLine(run);
 }
 
 } // namespace veldran

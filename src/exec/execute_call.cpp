@@ -1,11 +1,12 @@
-// EXECUTE (a built line processed once more), CALL (an external program)
-// and COMPT (the rest of the line dropped).
-#include "driver/collecting.h"
-#include "driver/commands.h"
-#include "driver/input_sources.h"
-#include "driver/scanner.h"
+#include "exec/exec_commands.h"
+
+#include "base/collection.h"
+#include "base/frames.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/source_stack.h"
+#include "base/symbol_table.h"
 #include "expr/conditional_blocks.h"
-#include "symbols/symbol_table.h"
 
 #include <string>
 
@@ -13,7 +14,7 @@ namespace veldran {
 
 namespace {
 
-Next startCollecting(Run &run, char mode, const char *missingColon) {
+Next startCollecting(Run &run, LineMode mode, const char *missingColon) {
   if (run.currentChar != ':') {
     report(run, "%s", missingColon);
     return skipLine(run);
@@ -81,12 +82,13 @@ void runCommand(Run &run, const std::string &command) {
 } // namespace
 
 Next cmdExecute(Run &run) {
-  return startCollecting(run, 'E',
+  return startCollecting(run, LineMode::Execute,
                          "missing control character after EXECUTE :\n");
 }
 
 Next cmdCall(Run &run) {
-  return startCollecting(run, 'C', "missing control character after CALL :\n");
+  return startCollecting(run, LineMode::Call,
+                         "missing control character after CALL :\n");
 }
 
 Next cmdCompt(Run &run) { return skipLine(run); }
@@ -95,26 +97,23 @@ void executeLineEnd(Run &run) {
   stripLineEnd(run);
   auto n = static_cast<std::uint32_t>(run.lineLength);
   StorageArea &s = run.storage;
-  if (s.freeBytes() < n + 2) {
+  if (s.freeBytes() < StoredLine::size(n)) {
     report(run, "storage not big enough for EXECUTE - abend\n");
     abortRun(run);
   }
   std::uint32_t start = s.textTop;
-  auto length = static_cast<std::uint16_t>(n);
-  appendText(run, reinterpret_cast<const std::uint8_t *>(&length), 2);
-  appendText(run, run.lineBuffer, n);
-  InputSource &src = pushSource(run);
-  src.kind = 'E';
+  StoredLine::append(run, run.lineBuffer, static_cast<std::uint16_t>(n));
+  InputSource &src = pushSource(run, SourceKind::ExecutedLine);
   src.bodyStart = src.bodyNext = start;
   src.bodyEnd = s.textTop;
   src.passesLeft = 1;
-  reserveStack(run, 6);
+  reserveStack(run, ConditionSave::kSize);
   bodyStart(run, s.stackTop);
   // The kept prefix saved by EXECUTE now belongs to the executed line's
   // source, which puts it back when the line is done.
-  run.collection.pending = false;
+  handOverCollection(run);
   run.keptLength = run.lineLength = 0;
-  run.lineMode = 'F';
+  run.lineMode = LineMode::Normal;
 }
 
 // The prefix goes in front of text that a CONT at the end of the executed

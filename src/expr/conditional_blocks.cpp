@@ -1,10 +1,11 @@
 #include "expr/conditional_blocks.h"
 
-#include "driver/commands.h"
-#include "driver/line_loop.h"
-#include "driver/scanner.h"
+#include "base/collection.h"
+#include "base/frames.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/symbol_table.h"
 #include "expr/evaluator.h"
-#include "symbols/symbol_table.h"
 
 namespace veldran {
 
@@ -40,8 +41,8 @@ bool holds(Keyword k, std::int64_t v) {
 }
 
 // IFT, IFF and IFTF switch the block of the innermost evaluated IF.
-Next switchBlock(Run &run, char active) {
-  run.lineMode = '0';
+Next switchBlock(Run &run, bool active) {
+  run.lineMode = LineMode::Suppressed;
   if (run.cond.inactiveDepth == 0) {
     if (run.cond.activeDepth == 0)
       report(run, "Abfrage Bedingung (IFT/IFF/IFTF) ohne IF\n");
@@ -54,8 +55,9 @@ Next switchBlock(Run &run, char active) {
 
 } // namespace
 
+// Evaluates the condition behind IF or IIF into cond.result.
 void evaluateCondition(Run &run) {
-  run.cond.result = '0';
+  run.cond.result = false;
   readName(run);
   Keyword k = findKeyword(run.scannedName);
   if (k == NONE) {
@@ -69,22 +71,17 @@ void evaluateCondition(Run &run) {
     }
     checkTerminator(run);
     bool found = lookupSymbol(run, LookupScope::ALL, run.scannedName).found;
-    if (found == (k == DEF))
-      run.cond.result = '1';
+    run.cond.result = found == (k == DEF);
     return;
   }
-  evaluate(run, ';');
-  if (holds(k, run.work.value))
-    run.cond.result = '1';
+  run.cond.result = holds(k, evaluate(run, ';').value);
 }
 
 Next cmdIf(Run &run) {
   ConditionState &c = run.cond;
-  if (c.active == '1') {
+  if (c.active) {
     ++c.activeDepth;
-    reserveStack(run, 1);
-    *run.storage.at(run.storage.stackTop) =
-        static_cast<std::uint8_t>(c.current);
+    pushSavedCondition(run, c.current);
     evaluateCondition(run);
     c.active = c.current = c.result;
   } else {
@@ -95,26 +92,22 @@ Next cmdIf(Run &run) {
 
 Next cmdIft(Run &run) { return switchBlock(run, run.cond.current); }
 
-Next cmdIff(Run &run) {
-  return switchBlock(run, run.cond.current == '1' ? '0' : '1');
-}
+Next cmdIff(Run &run) { return switchBlock(run, !run.cond.current); }
 
-Next cmdIftf(Run &run) { return switchBlock(run, '1'); }
+Next cmdIftf(Run &run) { return switchBlock(run, true); }
 
 Next cmdCend(Run &run) {
   ConditionState &c = run.cond;
-  run.lineMode = '0';
+  run.lineMode = LineMode::Suppressed;
   if (c.inactiveDepth != 0) {
     --c.inactiveDepth;
   } else if (c.activeDepth != 0) {
     // A macro call earlier on the line has put its items on top of the
-    // saved byte. The line yields nothing now, so they go first.
-    if (run.collection.pending)
-      dropCollection(run);
+    // saved condition. The line yields nothing now, so they go first.
+    dropCollection(run);
     --c.activeDepth;
-    c.current = static_cast<char>(*run.storage.at(run.storage.stackTop));
-    releaseStack(run, 1);
-    c.active = '1';
+    c.current = popSavedCondition(run);
+    c.active = true;
   } else {
     report(run, "CEND without IF\n");
   }
@@ -123,17 +116,23 @@ Next cmdCend(Run &run) {
 
 Next cmdIif(Run &run) {
   evaluateCondition(run);
-  if (run.cond.result == '1')
+  if (run.cond.result)
     return Next::GoOn;
   return suppressLine(run);
 }
 
 void bodyStart(Run &run, std::uint32_t at) {
   ConditionState &c = run.cond;
-  run.storage.write32(at, c.activeDepth);
-  *run.storage.at(at + 4) = static_cast<std::uint8_t>(c.current);
-  *run.storage.at(at + 5) = static_cast<std::uint8_t>(c.active);
+  ConditionSave{c.activeDepth, c.current, c.active}.write(run.storage, at);
   c.activeDepth = 0;
+}
+
+void restoreConditions(Run &run, const ConditionSave &save) {
+  ConditionState &c = run.cond;
+  c.inactiveDepth = 0;
+  c.activeDepth = save.activeDepth;
+  c.current = save.current;
+  c.active = save.active;
 }
 
 void bodyEnd(Run &run, bool reportOpen) {
@@ -141,13 +140,11 @@ void bodyEnd(Run &run, bool reportOpen) {
   auto open = static_cast<std::int16_t>(c.activeDepth + c.inactiveDepth);
   if (reportOpen && open != 0)
     reportX(run, "CEND missing at MEND/REND/EXECUTE (%dx)\n", open);
-  StorageArea &s = run.storage;
-  s.stackTop += static_cast<std::uint32_t>(c.activeDepth);
-  c.inactiveDepth = 0;
-  c.activeDepth = s.read32(s.stackTop);
-  c.current = static_cast<char>(*s.at(s.stackTop + 4));
-  c.active = static_cast<char>(*s.at(s.stackTop + 5));
-  s.stackTop += 6;
+  releaseStack(run,
+               static_cast<std::uint32_t>(c.activeDepth) * kSavedConditionSize);
+  restoreConditions(run,
+                    ConditionSave::read(run.storage, run.storage.stackTop));
+  releaseStack(run, ConditionSave::kSize);
   resetLineMode(run);
 }
 

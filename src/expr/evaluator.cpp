@@ -1,9 +1,10 @@
 #include "expr/evaluator.h"
 
-#include "driver/scanner.h"
-#include "symbols/fetch.h"
-#include "symbols/symbol_table.h"
-#include "symbols/system_variables.h"
+#include "base/fetch.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/symbol_table.h"
+#include "base/system_variables.h"
 
 namespace veldran {
 
@@ -37,7 +38,7 @@ const Operator *findOperator(std::uint8_t c) {
 
 // Layout of a work-stack entry: open-parenthesis count, operator, priority,
 // and at offset 8 the left operand. The base marker is the first 4 bytes.
-constexpr std::uint32_t kEntrySize = 16;
+constexpr std::uint32_t kEvalEntrySize = 16;
 constexpr std::uint32_t kMarkerSize = 4;
 
 struct Stop {}; // an error was reported: the expression yields 0
@@ -85,7 +86,7 @@ std::int64_t Evaluator::evaluate() {
     readName(run_);
     operand();
     for (;;) {
-      run_.lastSeparator = static_cast<char>(run_.currentChar);
+      run_.lastSeparator = run_.currentChar;
       std::uint8_t c = run_.currentChar;
       if (c == ' ') {
         if (terminator_ == ';') {
@@ -120,13 +121,13 @@ std::int64_t Evaluator::evaluate() {
           return finish();
         --openCount_;
         pushReduce(op->character, op->priority);
-        std::uint32_t below = top() + kEntrySize;
+        std::uint32_t below = top() + kEvalEntrySize;
         if (*entry(below) == 0)
           report(run_, "Klammer zu ohne Klammer auf\n");
         else
           --*entry(below);
         value_ = valueAt(top());
-        releaseStack(run_, kEntrySize);
+        releaseStack(run_, kEvalEntrySize);
         nextChar(run_);
         afterOperand();
         break;
@@ -159,8 +160,7 @@ void Evaluator::operand() {
   if (run_.currentChar == '\'') {
     lengthFunction();
   } else if (run_.scannedName[0] != ' ') {
-    fetchNumeric(run_);
-    value_ = run_.work.value;
+    value_ = fetchNumeric(run_, run_.scannedName);
   } else if (run_.currentChar >= '0' && run_.currentChar <= '9') {
     value_ = readNumber(run_);
   } else {
@@ -178,14 +178,14 @@ void Evaluator::afterOperand() {
 }
 
 void Evaluator::pushReduce(char op, char priority) {
-  reserveStack(run_, kEntrySize);
+  reserveStack(run_, kEvalEntrySize);
   std::uint8_t *e = entry(top());
   e[0] = 0;
   e[1] = static_cast<std::uint8_t>(op);
   e[2] = static_cast<std::uint8_t>(priority);
   setValueAt(top(), value_);
   for (;;) {
-    std::uint32_t below = top() + kEntrySize;
+    std::uint32_t below = top() + kEvalEntrySize;
     std::uint8_t *b = entry(below);
     if (b[0] != 0 || entry(top())[2] > b[2])
       return;
@@ -194,7 +194,7 @@ void Evaluator::pushReduce(char op, char priority) {
     b[1] = entry(top())[1];
     b[2] = entry(top())[2];
     setValueAt(below, combined);
-    releaseStack(run_, kEntrySize);
+    releaseStack(run_, kEvalEntrySize);
   }
 }
 
@@ -246,11 +246,8 @@ void Evaluator::lengthFunction() {
     stop();
   }
   SymbolEntry e = run_.storage.entry(hit.entry);
-  if (e.flags & SYM_SYSTEM) {
-    run_.work = e;
-    systemValue(run_, e.value);
-    e = run_.work;
-  }
+  if (e.flags & SYM_SYSTEM)
+    systemValue(run_, e);
   if (e.flags & SYM_TEXT) {
     value_ = e.length;
   } else {
@@ -271,7 +268,7 @@ std::int64_t Evaluator::finish() {
   run_.currentChar = ';';
   pushReduce(0, '0');
   std::int64_t result = valueAt(top());
-  releaseStack(run_, kEntrySize);
+  releaseStack(run_, kEvalEntrySize);
   if (entry(top())[1] != 0) {
     report(run_, "Klammer zu fehlt\n");
     stop();
@@ -282,9 +279,10 @@ std::int64_t Evaluator::finish() {
 
 } // namespace
 
-void evaluate(Run &run, char terminator) {
+Evaluation evaluate(Run &run, char terminator) {
   Evaluator e(run, terminator);
-  run.work.value = e.evaluate();
+  std::int64_t value = e.evaluate();
+  return {value, run.lastSeparator};
 }
 
 std::int64_t readNumber(Run &run) {

@@ -2,14 +2,23 @@
 // 16-byte entries on the variable stack.
 #pragma once
 
-#include "driver/run.h"
+#include "base/run.h"
 
 namespace veldran {
 
-// Evaluates the expression at currentChar; the value goes to the WorkEntry's
-// value (0 after a reported error). `terminator` is ';' or ',' (a macro
-// argument, which a blank or an unmatched ')' also ends).
-void evaluate(Run &run, char terminator);
+struct Evaluation {
+  std::int64_t value = 0; // 0 after a reported error
+  // The byte at the last operator step: what ended the expression (';',
+  // ',', ')' or a blank). After an error found before the first operator
+  // step it is the separator of the expression evaluated before.
+  std::uint8_t separator = 0;
+};
+
+// Evaluates the expression at currentChar. `terminator` is ';' or ',' (a
+// macro argument, which a blank or an unmatched ')' also ends). Overwrites
+// scannedName. Afterwards currentChar is ';' and the read position stands
+// behind what ended the expression.
+Evaluation evaluate(Run &run, char terminator);
 
 // Reads decimal digits from currentChar on; 0 when there are none.
 std::int64_t readNumber(Run &run);

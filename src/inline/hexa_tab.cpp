@@ -1,7 +1,8 @@
 // HEXA (raw bytes given in hexadecimal) and TAB (blanks up to a column).
-#include "driver/commands.h"
-#include "driver/scanner.h"
+#include "base/messages.h"
+#include "base/scanner.h"
 #include "expr/evaluator.h"
+#include "inline/inline_commands.h"
 
 namespace veldran {
 
@@ -17,7 +18,7 @@ int hexValue(std::uint8_t c) {
 
 Next dropLine(Run &run, const char *message) {
   report(run, "%s", message);
-  run.lineMode = '0';
+  run.lineMode = LineMode::Suppressed;
   return Next::GoOn;
 }
 
@@ -48,8 +49,7 @@ Next cmdTab(Run &run) {
     return Next::GoOn;
   }
   run.currentChar = ' ';
-  evaluate(run, ';');
-  std::int64_t column = run.work.value;
+  std::int64_t column = evaluate(run, ';').value;
   if (column > kLineMax || column < run.lineLength + 1) {
     report(run, "TAB-value not possible\n");
     return Next::GoOn;

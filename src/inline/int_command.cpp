@@ -1,10 +1,12 @@
 // INT: the value of an expression as decimal text, with an optional width
 // filled with leading zeros.
-#include "driver/commands.h"
-#include "driver/scanner.h"
+#include "base/fetch.h"
+#include "base/frames.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/symbol_table.h"
 #include "expr/evaluator.h"
-#include "symbols/fetch.h"
-#include "symbols/symbol_table.h"
+#include "inline/inline_commands.h"
 
 namespace veldran {
 
@@ -55,15 +57,13 @@ Next syntaxError(Run &run) {
 } // namespace
 
 Next cmdInt(Run &run) {
-  run.work = SymbolEntry{};
   if (readName(run))
     return syntaxError(run);
   std::int64_t width = 0;
   if (run.currentChar == '(') {
     run.currentChar = ' ';
     if (readName(run)) {
-      fetchNumeric(run);
-      width = run.work.value;
+      width = fetchNumeric(run, run.scannedName);
     } else {
       width = readNumber(run);
     }
@@ -78,16 +78,15 @@ Next cmdInt(Run &run) {
   if (run.currentChar != ':')
     return syntaxError(run);
   nextChar(run);
-  reserveStack(run, 16);
-  evaluate(run, ';');
+  reserveStack(run, kIntWorkRecordSize);
+  std::int64_t value = evaluate(run, ';').value;
   if (run.lineLength < kLineMax) {
     char out[40];
-    int n = formatRightToLeft(run.work.value, width, kLineMax - run.lineLength,
-                              out);
+    int n = formatRightToLeft(value, width, kLineMax - run.lineLength, out);
     for (int i = n - 1; i >= 0; --i)
       run.lineBuffer[run.lineLength++] = static_cast<std::uint8_t>(out[i]);
   }
-  releaseStack(run, 16);
+  releaseStack(run, kIntWorkRecordSize);
   return Next::GoOn;
 }
 

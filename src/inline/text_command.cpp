@@ -1,9 +1,11 @@
 // TEXT: a text variable, or a piece of it, inserted into the line.
-#include "driver/commands.h"
-#include "driver/scanner.h"
+#include "base/fetch.h"
+#include "base/frames.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/symbol_table.h"
 #include "expr/evaluator.h"
-#include "symbols/fetch.h"
-#include "symbols/symbol_table.h"
+#include "inline/inline_commands.h"
 
 namespace veldran {
 
@@ -18,10 +20,8 @@ struct SyntaxError {
 // A position or length: a numeric variable or decimal digits.
 std::int64_t readOperand(Run &run) {
   run.currentChar = ' ';
-  if (readName(run)) {
-    fetchNumeric(run);
-    return run.work.value;
-  }
+  if (readName(run))
+    return fetchNumeric(run, run.scannedName);
   return readNumber(run);
 }
 
@@ -55,26 +55,25 @@ void parse(Run &run, std::int64_t &start, std::int64_t &maxLength) {
 } // namespace
 
 Next cmdText(Run &run) {
-  reserveStack(run, 8);
+  reserveStack(run, kTextWorkRecordSize);
   std::int64_t start = 0;
   std::int64_t maxLength = 0;
   try {
     parse(run, start, maxLength);
   } catch (const SyntaxError &e) {
     report(run, "%s", e.message);
-    releaseStack(run, 8);
-    run.lineMode = '0';
+    releaseStack(run, kTextWorkRecordSize);
+    run.lineMode = LineMode::Suppressed;
     return Next::GoOn;
   }
-  fetchText(run);
-  if (run.work.flags & SYM_DEFINED) {
-    std::int64_t n = run.work.length - start;
+  if (std::optional<SymbolEntry> text = fetchText(run, run.scannedName)) {
+    std::int64_t n = text->length - start;
     if (maxLength > 0 && maxLength < n)
       n = maxLength;
     if (n > 0)
-      appendBytes(run, textBytes(run, run.work) + start, static_cast<int>(n));
+      appendBytes(run, textBytes(run, *text) + start, static_cast<int>(n));
   }
-  releaseStack(run, 8);
+  releaseStack(run, kTextWorkRecordSize);
   return Next::GoOn;
 }
 

@@ -1,11 +1,12 @@
 // MACRO and MEND, and the recording or passing over of bodies.
-#include "driver/collecting.h"
-#include "driver/commands.h"
-#include "driver/input_sources.h"
-#include "driver/line_loop.h"
-#include "driver/scanner.h"
+#include "base/collection.h"
+#include "base/frames.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/source_stack.h"
+#include "base/symbol_table.h"
 #include "expr/conditional_blocks.h"
-#include "symbols/symbol_table.h"
+#include "macro/macro_commands.h"
 
 namespace veldran {
 
@@ -13,28 +14,27 @@ namespace {
 
 // MEND with no inner definition open: the macro is defined.
 Next endDefinition(Run &run) {
-  run.lineMode = 'F';
+  run.lineMode = LineMode::Normal;
   StorageArea &s = run.storage;
-  run.work = s.entry(s.stackTop);
-  releaseStack(run, 32);
-  run.work.length = static_cast<std::int32_t>(s.textTop - run.work.value);
-  storeSymbol(run, LookupScope::GLOBAL);
+  SymbolEntry macro = s.entry(s.stackTop);
+  releaseStack(run, kEntrySize);
+  macro.length = static_cast<std::int32_t>(s.textTop - macro.value);
+  storeSymbol(run, LookupScope::GLOBAL, macro);
   return skipLine(run);
 }
 
-// REND with no inner block open: the recorded body starts to replay.
+// REND with no inner block open: the recorded body starts to replay. The
+// repeat frame becomes the body's ConditionSave.
 Next endRecording(Run &run) {
   StorageArea &s = run.storage;
-  auto start = static_cast<std::uint32_t>(s.read32(s.stackTop));
-  InputSource &src = pushSource(run);
-  src.kind = 'R';
-  src.bodyStart = src.bodyNext = start;
+  InputSource &src = pushSource(run, SourceKind::RepeatBody);
+  src.bodyStart = src.bodyNext = RepeatFrame::bodyStart(s);
   src.bodyEnd = s.textTop;
   src.passesLeft = run.repeatCount;
-  releaseStack(run, 2);
+  releaseStack(run, RepeatFrame::kSize - ConditionSave::kSize);
   bodyStart(run, s.stackTop);
   run.lineLength = run.keptLength;
-  run.lineMode = 'F';
+  run.lineMode = LineMode::Normal;
   return Next::Restart;
 }
 
@@ -42,39 +42,14 @@ Next endRecording(Run &run) {
 // follows the conditional state, so text in front of the command in a
 // false block is not written.
 Next endPassingOver(Run &run) {
-  run.lineMode = 'F';
+  run.lineMode = LineMode::Normal;
   resetLineMode(run);
   return skipLine(run);
 }
 
-} // namespace
-
-// MACRO and MEND nest inside a macro body, RPT, RPTN and REND inside a
-// repeat body; only the matching MEND or REND ends it. Every other command
-// is recorded with the rest of its line, or passed over with it.
-Next recordingCommand(Run &run, int row) {
-  bool macro = run.lineMode == 'M' || run.lineMode == 'N';
-  std::int32_t &nesting = macro ? run.macroNesting : run.repeatNesting;
-  bool opens = macro ? row == CMD_MACRO : row == CMD_RPT || row == CMD_RPTN;
-  if (opens) {
-    ++nesting;
-  } else if (row == (macro ? CMD_MEND : CMD_REND)) {
-    if (nesting == 0) {
-      if (run.lineMode == 'M')
-        return endDefinition(run);
-      if (run.lineMode == 'R')
-        return endRecording(run);
-      return endPassingOver(run);
-    }
-    --nesting;
-  }
-  if (run.lineMode == 'N' || run.lineMode == 'S')
-    return skipLine(run);
-  passCommandThrough(run);
-  return Next::LineDone;
+bool isMacroMode(LineMode m) {
+  return m == LineMode::RecordMacro || m == LineMode::SkipMacro;
 }
-
-namespace {
 
 // Reads the macro's name behind the ':' and pushes its entry: the body is
 // recorded from the rest of this line on.
@@ -93,30 +68,69 @@ void startDefinition(Run &run) {
   e.name = run.scannedName;
   e.flags = SYM_MACRO;
   e.value = run.storage.textTop;
-  reserveStack(run, 32);
+  reserveStack(run, kEntrySize);
   run.storage.setEntry(run.storage.stackTop, e);
-  run.lineMode = 'M';
+  run.lineMode = LineMode::RecordMacro;
 }
 
 } // namespace
 
+// MACRO and MEND nest inside a macro body, RPT, RPTN and REND inside a
+// repeat body; only the matching MEND or REND ends it. Every other command
+// is recorded with the rest of its line, or passed over with it.
+Next recordingCommand(Run &run, CommandNumber command) {
+  bool macro = isMacroMode(run.lineMode);
+  std::int32_t &nesting = macro ? run.macroNesting : run.repeatNesting;
+  bool opens =
+      macro ? command == CMD_MACRO : command == CMD_RPT || command == CMD_RPTN;
+  if (opens) {
+    ++nesting;
+  } else if (command == (macro ? CMD_MEND : CMD_REND)) {
+    if (nesting == 0) {
+      if (run.lineMode == LineMode::RecordMacro)
+        return endDefinition(run);
+      if (run.lineMode == LineMode::RecordRepeat)
+        return endRecording(run);
+      return endPassingOver(run);
+    }
+    --nesting;
+  }
+  if (!isRecording(run.lineMode))
+    return skipLine(run);
+  passCommandThrough(run);
+  return Next::LineDone;
+}
+
+void abandonRecording(Run &run) {
+  if (!isRecordingOrSkipping(run.lineMode))
+    return;
+  reportX(run, "still in RPT/RPTN/MACRO at MEND/REND/EXECUTE\n");
+  if (run.lineMode == LineMode::RecordMacro)
+    releaseStack(run, kEntrySize);
+  else if (run.lineMode == LineMode::RecordRepeat)
+    releaseStack(run, RepeatFrame::kSize);
+  run.macroNesting = 0;
+  run.repeatNesting = 0;
+  run.lineMode = LineMode::Normal;
+}
+
 Next cmdMacro(Run &run) {
-  char mode = run.lineMode;
+  LineMode mode = run.lineMode;
   if (run.currentChar != ':')
     report(run, "MACRO - after Command no : / %c\n", run.currentChar);
-  else if (run.cond.active != '1')
-    run.lineMode = 'N';
+  else if (!run.cond.active)
+    run.lineMode = LineMode::SkipMacro;
   else
     startDefinition(run);
   // A definition overrides a macro call earlier on the line: the call's
   // items come off and its saved prefix comes back, to be dropped below.
-  if (run.lineMode != mode && run.collection.pending)
+  if (run.lineMode != mode)
     dropCollection(run);
   // Text carried in by CONT is dropped like the text in front of MACRO,
   // whether or not a definition starts.
   run.keptLength = 0;
   run.lineLength = 0;
-  if (run.lineMode != 'M')
+  if (run.lineMode != LineMode::RecordMacro)
     return skipLine(run);
   return Next::GoOn;
 }
@@ -131,15 +145,13 @@ void recordLine(Run &run) {
   int n = run.lineLength - run.keptLength;
   if (n < 0)
     n = 0;
-  auto size = static_cast<std::uint32_t>(n) + 2;
-  if (run.storage.freeBytes() < size) {
+  if (run.storage.freeBytes() <
+      StoredLine::size(static_cast<std::uint32_t>(n))) {
     report(run, "Macro-storage not big enough - abend\n");
     abortRun(run);
   }
-  auto length = static_cast<std::uint16_t>(n);
-  appendText(run, reinterpret_cast<const std::uint8_t *>(&length), 2);
-  appendText(run, run.lineBuffer + run.keptLength,
-             static_cast<std::uint32_t>(n));
+  StoredLine::append(run, run.lineBuffer + run.keptLength,
+                     static_cast<std::uint16_t>(n));
   run.lineLength = run.keptLength;
 }
 

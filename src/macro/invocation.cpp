@@ -1,18 +1,17 @@
 // Macro calls: collecting the arguments, binding them to the parameters
 // in a new local table, starting the body; and MEXIT.
-#include "driver/collecting.h"
-#include "driver/commands.h"
-#include "driver/input_sources.h"
-#include "driver/line_loop.h"
-#include "driver/replay.h"
-#include "driver/scanner.h"
+#include "base/collection.h"
+#include "base/frames.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/source_stack.h"
+#include "base/symbol_table.h"
 #include "expr/conditional_blocks.h"
 #include "expr/evaluator.h"
-#include "symbols/symbol_table.h"
+#include "macro/body_exit.h"
+#include "macro/macro_commands.h"
 
 #include <cstdarg>
-#include <cstdio>
-#include <string>
 
 namespace veldran {
 
@@ -50,10 +49,11 @@ private:
   Name collectName(std::uint8_t &ch, bool skipBlanks);
   ParamType readType(std::uint8_t &ch);
   Name readParamName(std::uint8_t &ch);
-  void takeInteger();
-  void takeText();
-  bool takeQuoted();
-  void appendArgByte(std::uint8_t c, bool twoBytes, const char *overflow);
+  std::uint8_t takeInteger(SymbolEntry &parameter);
+  void takeText(SymbolEntry &parameter);
+  bool takeQuoted(SymbolEntry &parameter);
+  void appendArgByte(SymbolEntry &parameter, std::uint8_t c, bool twoBytes,
+                     const char *overflow);
 
   Run &run_;
   const std::uint8_t *params_;
@@ -127,19 +127,20 @@ Name Binder::readParamName(std::uint8_t &ch) {
 std::uint8_t Binder::bindOne() {
   std::uint8_t ch = 0;
   ParamType type = readType(ch);
-  run_.work = SymbolEntry{};
-  run_.work.name = readParamName(ch);
+  SymbolEntry parameter;
+  parameter.name = readParamName(ch);
+  std::uint8_t separator = 0;
   if (type == MINT)
-    takeInteger();
+    separator = takeInteger(parameter);
   else if (type == MTEXT)
-    takeText();
-  else if (!takeQuoted())
+    takeText(parameter);
+  else if (!takeQuoted(parameter))
     throw BindFailed{};
-  storeSymbol(run_, LookupScope::CURRENT);
+  storeSymbol(run_, LookupScope::CURRENT, parameter);
   skipArgBlanks();
-  std::uint8_t separator;
   if (type == MINT) {
-    separator = static_cast<std::uint8_t>(run_.lastSeparator);
+    // The expression ended at this byte; a blank lets the next non-blank
+    // byte decide.
     if (separator == ' ' && !argsUsedUp())
       separator = peekArg();
   } else {
@@ -156,23 +157,20 @@ std::uint8_t Binder::bindOne() {
   return ch;
 }
 
-void Binder::takeInteger() {
-  Name name = run_.work.name;
-  reserveStack(run_, kNameLength);
-  run_.work = SymbolEntry{};
+// Returns the byte that ended the expression.
+std::uint8_t Binder::takeInteger(SymbolEntry &parameter) {
+  reserveStack(run_, kMintSavedNameSize);
   run_.currentChar = ' ';
-  evaluate(run_, ',');
-  std::int64_t value = run_.work.value;
-  releaseStack(run_, kNameLength);
-  run_.work = SymbolEntry{};
-  run_.work.name = name;
-  run_.work.value = value;
+  Evaluation e = evaluate(run_, ',');
+  releaseStack(run_, kMintSavedNameSize);
+  parameter.value = e.value;
+  return e.separator;
 }
 
 // Appends one byte of a text argument. An MTEXT byte needs two free bytes
 // of storage, an MQUOTE byte one.
-void Binder::appendArgByte(std::uint8_t c, bool twoBytes,
-                           const char *overflow) {
+void Binder::appendArgByte(SymbolEntry &parameter, std::uint8_t c,
+                           bool twoBytes, const char *overflow) {
   StorageArea &s = run_.storage;
   std::uint32_t needed = twoBytes ? 2 : 1;
   if (s.stackTop - s.textTop < needed) {
@@ -180,16 +178,17 @@ void Binder::appendArgByte(std::uint8_t c, bool twoBytes,
     abortRun(run_);
   }
   appendText(run_, &c, 1);
-  ++run_.work.length;
+  ++parameter.length;
 }
 
-void Binder::takeText() {
-  run_.work.value = run_.storage.textTop;
-  run_.work.flags = SYM_TEXT;
+void Binder::takeText(SymbolEntry &parameter) {
+  parameter.value = run_.storage.textTop;
+  parameter.flags = SYM_TEXT;
   skipArgBlanks();
   while (!argsUsedUp() && peekArg() != ' ' && peekArg() != ',' &&
          peekArg() != ')') {
-    appendArgByte(peekArg(), true, "stack overflow - MTEXT - abend\n");
+    appendArgByte(parameter, peekArg(), true,
+                  "stack overflow - MTEXT - abend\n");
     ++args().position;
   }
   if (argsUsedUp())
@@ -198,9 +197,9 @@ void Binder::takeText() {
 
 // A quoted argument; two apostrophes in a row stand for one. Returns false
 // when the text ends before the closing apostrophe is followed by anything.
-bool Binder::takeQuoted() {
-  run_.work.value = run_.storage.textTop;
-  run_.work.flags = SYM_TEXT;
+bool Binder::takeQuoted(SymbolEntry &parameter) {
+  parameter.value = run_.storage.textTop;
+  parameter.flags = SYM_TEXT;
   skipArgBlanks();
   if (argsUsedUp())
     fail("macro arguments MQUOTE invalid\n");
@@ -215,27 +214,27 @@ bool Binder::takeQuoted() {
     std::uint8_t c = peekArg();
     if (c == '\'') {
       if (pending)
-        appendArgByte(c, false, overflow);
+        appendArgByte(parameter, c, false, overflow);
       pending = !pending;
     } else if (pending) {
       return true;
     } else {
-      appendArgByte(c, false, overflow);
+      appendArgByte(parameter, c, false, overflow);
     }
     ++args().position;
   }
   return false;
 }
 
-// Moves the items of the call line down to make room for the ConditionSave
-// and the new local table: from the top of the stack, the saved kept
-// prefix, the macro entry copy, then the ConditionSave, then what the
-// caller had pushed, then the new table.
+// The call's items while its arguments are bound, from the top of the
+// stack: the saved kept prefix, the macro entry copy, the ConditionSave,
+// what the caller had pushed, then the new local table. Opening it moves
+// the first two down to make room for the other two.
 void openCallFrame(Run &run, std::uint32_t items) {
   StorageArea &s = run.storage;
   std::uint32_t oldTop = s.stackTop;
-  reserveStack(run, 6);
-  s.moveRange(oldTop, oldTop + items, -6);
+  reserveStack(run, ConditionSave::kSize);
+  s.moveRange(oldTop, oldTop + items, -std::int64_t{ConditionSave::kSize});
   openLocalTable(run);
   bodyStart(run, s.stackTop + items);
 }
@@ -243,14 +242,11 @@ void openCallFrame(Run &run, std::uint32_t items) {
 // Undoes a call whose binding failed: the saved kept prefix stays on top.
 void dropCall(Run &run, std::uint32_t prefixSize) {
   StorageArea &s = run.storage;
-  ConditionState &c = run.cond;
-  std::uint32_t save = s.stackTop + prefixSize + 32;
-  c.activeDepth = s.read32(save);
-  c.current = static_cast<char>(*s.at(save + 4));
-  c.active = static_cast<char>(*s.at(save + 5));
-  c.inactiveDepth = 0;
-  s.moveRange(s.stackTop, s.stackTop + prefixSize, 38);
-  s.stackTop += 38;
+  std::uint32_t save = s.stackTop + prefixSize + kEntrySize;
+  restoreConditions(run, ConditionSave::read(s, save));
+  constexpr std::uint32_t kDropped = kEntrySize + ConditionSave::kSize;
+  s.moveRange(s.stackTop, s.stackTop + prefixSize, kDropped);
+  s.stackTop += kDropped;
   releaseLocalTable(run);
   popSource(run);
 }
@@ -258,11 +254,11 @@ void dropCall(Run &run, std::uint32_t prefixSize) {
 } // namespace
 
 Next symbolAsCommand(Run &run, std::uint32_t entry) {
-  if (run.lineMode == 'M' || run.lineMode == 'R') {
+  if (isRecording(run.lineMode)) {
     passCommandThrough(run);
     return Next::LineDone;
   }
-  if (run.inRecording())
+  if (isRecordingOrSkipping(run.lineMode))
     return skipLine(run);
   SymbolEntry macro = run.storage.entry(entry);
   if (!(macro.flags & SYM_MACRO)) {
@@ -272,55 +268,48 @@ Next symbolAsCommand(Run &run, std::uint32_t entry) {
     return Next::GoOn;
   }
   run.lineLength = run.keptLength;
-  if (run.cond.active != '1')
+  if (!run.cond.active)
     return skipLine(run);
-  // A call overrides a collecting command earlier on the line.
-  if (run.collection.pending)
-    dropCollection(run);
-  reserveStack(run, 32);
-  run.storage.setEntry(run.storage.stackTop, macro);
-  saveKeptPrefix(run);
-  auto prefixSize = static_cast<std::uint32_t>(run.keptLength) + 4;
-  trackCollection(run, prefixSize + 32, 0);
+  beginCallCollection(run, macro);
   run.lineLength = 0;
-  run.lineMode = 'A';
   return Next::GoOn;
 }
 
 void macroCallLineEnd(Run &run) {
   stripLineEnd(run);
   StorageArea &s = run.storage;
-  auto prefixSize = static_cast<std::uint32_t>(s.read32(s.stackTop)) + 4;
+  std::uint32_t prefixSize = savedPrefixSizeAt(s, s.stackTop);
   SymbolEntry macro = s.entry(s.stackTop + prefixSize);
-  openCallFrame(run, prefixSize + 32);
+  openCallFrame(run, prefixSize + kEntrySize);
+  // The argument text becomes the text being read, so that the evaluator
+  // reads MINT arguments from it. Until the body starts, the source is
+  // like the command string: no file, no body.
   InputSource &src = pushSource(run);
   std::memcpy(src.buffer, run.lineBuffer,
               static_cast<std::size_t>(run.lineLength));
   src.length = run.lineLength;
-  auto paramStart = static_cast<std::uint32_t>(macro.value);
-  std::uint16_t paramLength;
-  std::memcpy(&paramLength, s.at(paramStart), sizeof paramLength);
+  StoredLine params =
+      StoredLine::read(s, static_cast<std::uint32_t>(macro.value));
   try {
-    Binder(run, s.at(paramStart + 2), paramLength).bindAll();
+    Binder(run, s.at(params.text), params.length).bindAll();
   } catch (const BindFailed &) {
     dropCall(run, prefixSize);
-    trackCollection(run, prefixSize, 0);
+    collectPrefixOnly(run);
     return;
   }
-  s.moveRange(s.stackTop, s.stackTop + prefixSize, 32);
-  s.stackTop += 32;
-  trackCollection(run, prefixSize, 0);
-  src.kind = 'M';
+  // The entry copy goes; the saved prefix stays for the line's end.
+  s.moveRange(s.stackTop, s.stackTop + prefixSize, kEntrySize);
+  s.stackTop += kEntrySize;
+  collectPrefixOnly(run);
+  src.kind = SourceKind::MacroBody;
   src.length = src.position = 0;
-  src.lineNumber = 0;
-  src.bodyStart = paramStart;
-  src.bodyEnd = paramStart + static_cast<std::uint32_t>(macro.length);
-  src.bodyNext = paramStart + 2 + paramLength;
-  src.passesLeft = 0;
+  src.bodyStart = params.text - StoredLine::kHeaderSize;
+  src.bodyEnd = src.bodyStart + static_cast<std::uint32_t>(macro.length);
+  src.bodyNext = params.next;
 }
 
 Next cmdMexit(Run &run) {
-  if (run.source().kind != 'M') {
+  if (run.source().kind != SourceKind::MacroBody) {
     report(run, "MEXIT not within macro\n");
     return skipLine(run);
   }

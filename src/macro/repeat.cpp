@@ -1,32 +1,27 @@
 // RPT, RPTN, REND and REXIT.
-#include "driver/commands.h"
-#include "driver/input_sources.h"
-#include "driver/replay.h"
-#include "driver/scanner.h"
+#include "base/frames.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/source_stack.h"
 #include "expr/evaluator.h"
-#include "symbols/symbol_table.h"
+#include "macro/body_exit.h"
+#include "macro/macro_commands.h"
 
 namespace veldran {
 
 namespace {
 
-// Pushes the repeat frame and starts recording the body. The frame keeps
-// the low 32 bits of the count; the whole count is kept in the run, since
-// only one body is recorded at a time.
+// Pushes the repeat frame and starts recording the body.
 Next startRecording(Run &run, std::int64_t count) {
-  reserveStack(run, 8);
-  run.storage.write32(run.storage.stackTop,
-                      static_cast<std::int32_t>(run.storage.textTop));
-  run.storage.write32(run.storage.stackTop + 4,
-                      static_cast<std::int32_t>(count));
+  RepeatFrame::push(run, run.storage.textTop);
   run.repeatCount = count;
-  run.lineMode = 'R';
+  run.lineMode = LineMode::RecordRepeat;
   run.lineContinues = true;
   return skipLine(run);
 }
 
 Next passOver(Run &run) {
-  run.lineMode = 'S';
+  run.lineMode = LineMode::SkipRepeat;
   return skipLine(run);
 }
 
@@ -34,17 +29,16 @@ Next passOver(Run &run) {
 
 Next cmdRpt(Run &run) {
   run.lineLength = run.keptLength;
-  if (run.cond.active != '1')
+  if (!run.cond.active)
     return passOver(run);
   return startRecording(run, -1);
 }
 
 Next cmdRptn(Run &run) {
   run.lineLength = run.keptLength;
-  if (run.cond.active != '1')
+  if (!run.cond.active)
     return passOver(run);
-  evaluate(run, ';');
-  std::int64_t count = run.work.value;
+  std::int64_t count = evaluate(run, ';').value;
   if (count > 0)
     return startRecording(run, count);
   if (count < 0)
@@ -59,7 +53,7 @@ Next cmdRend(Run &run) {
 
 Next cmdRexit(Run &run) {
   InputSource &src = run.source();
-  if (src.kind != 'R') {
+  if (src.kind != SourceKind::RepeatBody) {
     report(run, "REXIT without starting RPT/RPTN\n");
     return skipLine(run);
   }
@@ -68,8 +62,18 @@ Next cmdRexit(Run &run) {
   popSource(run);
   leaveBody(run);
   run.lineContinues = true;
-  skipRestOfStartingLine(run);
+  skipRestOfRendLine(run);
   return Next::LineDone;
+}
+
+void skipRestOfRendLine(Run &run) {
+  InputSource &src = run.source();
+  // The byte the name scanner took behind REND decides whether an LF
+  // right behind it ends the line.
+  run.currentChar = src.position > 0 && src.position <= src.length
+                        ? src.buffer[src.position - 1]
+                        : 0;
+  skipRestOfLine(run);
 }
 
 } // namespace veldran

@@ -1,29 +1,15 @@
 // SET, MSET, DEFT and MDEFT, and the line end of a DEFT line.
-#include "driver/collecting.h"
-#include "driver/commands.h"
-#include "driver/line_loop.h"
-#include "driver/scanner.h"
+#include "base/collection.h"
+#include "base/frames.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/symbol_table.h"
 #include "expr/evaluator.h"
-#include "symbols/symbol_table.h"
+#include "symbols/symbol_commands.h"
 
 namespace veldran {
 
 namespace {
-
-// Saves the scanned name on the variable stack while the rest of the
-// command is scanned, which overwrites the WorkEntry.
-void saveName(Run &run) {
-  reserveStack(run, kNameLength);
-  std::memcpy(run.storage.at(run.storage.stackTop), run.work.name.data(),
-              kNameLength);
-}
-
-Name takeSavedName(Run &run) {
-  Name n;
-  std::memcpy(n.data(), run.storage.at(run.storage.stackTop), kNameLength);
-  releaseStack(run, kNameLength);
-  return n;
-}
 
 Next assign(Run &run, LookupScope scope, const char *syntaxMessage) {
   if (run.currentChar == ':')
@@ -32,49 +18,44 @@ Next assign(Run &run, LookupScope scope, const char *syntaxMessage) {
     report(run, "%s", syntaxMessage);
     return suppressLine(run);
   }
-  saveName(run);
+  // The name is kept on the stack while the rest of the command is read.
+  pushSavedName(run, run.scannedName);
   if (readName(run) || run.currentChar != '=') {
-    releaseStack(run, kNameLength);
+    releaseStack(run, kSavedNameSize);
     report(run, "%s", syntaxMessage);
     return suppressLine(run);
   }
-  run.work = SymbolEntry{};
   run.currentChar = ' ';
-  evaluate(run, ';');
-  std::int64_t value = run.work.value;
-  run.work = SymbolEntry{};
-  run.work.name = takeSavedName(run);
-  run.work.value = value;
-  storeSymbol(run, scope);
+  SymbolEntry variable;
+  variable.value = evaluate(run, ';').value;
+  variable.name = popSavedName(run);
+  storeSymbol(run, scope, variable);
   return suppressLine(run);
 }
 
-Next defineText(Run &run, LookupScope scope) {
-  PendingTextTarget target;
+// Defines the variable with an empty text at textTop, where the line's end
+// appends it. Returns the target, invalid after a reported error.
+PendingTextTarget defineEmptyText(Run &run, LookupScope scope) {
   if (readName(run)) {
-    saveName(run);
+    pushSavedName(run, run.scannedName);
     if (!readName(run) && run.currentChar == ':') {
-      run.work = SymbolEntry{};
-      run.work.name = takeSavedName(run);
-      run.work.value = run.storage.textTop;
-      run.work.flags = SYM_TEXT;
-      if (storeSymbol(run, scope) != kNoEntry)
-        target = {true, scope, run.work.name};
-    } else {
-      releaseStack(run, kNameLength);
-      report(run, "nach DEFT keine Variable bzw. :\n");
+      SymbolEntry variable;
+      variable.name = popSavedName(run);
+      variable.value = run.storage.textTop;
+      variable.flags = SYM_TEXT;
+      if (storeSymbol(run, scope, variable) == kNoEntry)
+        return {};
+      return {true, scope, variable.name};
     }
-  } else {
-    report(run, "nach DEFT keine Variable bzw. :\n");
+    releaseStack(run, kSavedNameSize);
   }
-  if (run.lineMode == 'F') {
-    run.lineMode = 'T';
-    saveKeptPrefix(run);
-    reserveStack(run, 4);
-    run.storage.write32(run.storage.stackTop, target.valid ? 1 : 0);
-    trackCollection(run, static_cast<std::uint32_t>(run.keptLength) + 8, 4);
-    run.textTarget = target;
-  }
+  report(run, "nach DEFT keine Variable bzw. :\n");
+  return {};
+}
+
+Next defineText(Run &run, LookupScope scope) {
+  PendingTextTarget target = defineEmptyText(run, scope);
+  beginTextCollection(run, target);
   run.lineLength = run.keptLength;
   return Next::GoOn;
 }
@@ -108,21 +89,21 @@ Next cmdMdeft(Run &run) {
 void textLineEnd(Run &run) {
   stripLineEnd(run);
   const PendingTextTarget &target = run.textTarget;
-  if (target.valid) {
-    auto n = static_cast<std::uint32_t>(run.lineLength);
-    if (n > run.storage.freeBytes()) {
-      report(run, "Text-Speicher nicht gro\xE1 genug - Abbruch\n");
-      abortRun(run);
-    }
-    Lookup hit = lookupSymbol(run, target.scope, target.name);
-    if (hit.found) {
-      SymbolEntry e = run.storage.entry(hit.entry);
-      e.value = run.storage.textTop;
-      e.length = static_cast<std::int32_t>(n);
-      run.storage.setEntry(hit.entry, e);
-    }
-    appendText(run, run.lineBuffer, n);
+  if (!target.valid)
+    return;
+  auto n = static_cast<std::uint32_t>(run.lineLength);
+  if (n > run.storage.freeBytes()) {
+    report(run, "Text-Speicher nicht gro\xE1 genug - Abbruch\n");
+    abortRun(run);
   }
+  Lookup hit = lookupSymbol(run, target.scope, target.name);
+  if (hit.found) {
+    SymbolEntry e = run.storage.entry(hit.entry);
+    e.value = run.storage.textTop;
+    e.length = static_cast<std::int32_t>(n);
+    run.storage.setEntry(hit.entry, e);
+  }
+  appendText(run, run.lineBuffer, n);
 }
 
 } // namespace veldran

@@ -1,8 +1,9 @@
 // ACC: a word typed at the console into a global text or numeric variable.
-#include "driver/commands.h"
-#include "driver/scanner.h"
+#include "base/messages.h"
+#include "base/scanner.h"
+#include "base/symbol_table.h"
 #include "expr/evaluator.h"
-#include "symbols/symbol_table.h"
+#include "symbols/symbol_commands.h"
 
 #include <string>
 
@@ -41,12 +42,12 @@ Next cmdAcc(Run &run) {
     return suppressLine(run);
   }
   run.currentChar = ' ';
-  run.work = SymbolEntry{};
   if (!readName(run)) {
     report(run, "ACC - kein Symbol gefunden\n");
     return suppressLine(run);
   }
-  Name target = run.work.name;
+  SymbolEntry variable;
+  variable.name = run.scannedName;
   skipBlanks(run);
   std::uint8_t format = run.currentChar;
   if (format >= 'a' && format <= 'z')
@@ -61,7 +62,6 @@ Next cmdAcc(Run &run) {
     report(run, "kein Ende-Zeichen (;)\n");
     return suppressLine(run);
   }
-  run.work = SymbolEntry{};
   for (;;) {
     std::string word;
     if (!run.platform.readConsoleWord(word)) {
@@ -78,18 +78,17 @@ Next cmdAcc(Run &run) {
         report(run, "ACC-Speicher ist nicht gro\xE1 genug - Abbruch\n");
         abortRun(run);
       }
-      run.work.value = run.storage.textTop;
-      run.work.length = static_cast<std::int32_t>(n);
-      run.work.flags = SYM_TEXT;
+      variable.value = run.storage.textTop;
+      variable.length = static_cast<std::int32_t>(n);
+      variable.flags = SYM_TEXT;
       appendText(run, reinterpret_cast<const std::uint8_t *>(word.data()), n);
       break;
     }
-    if (parseNumber(word, format != 'N', run.work.value))
+    if (parseNumber(word, format != 'N', variable.value))
       break;
     say(run, "ACC - Eingabe nicht numerisch\n");
   }
-  run.work.name = target;
-  storeSymbol(run, LookupScope::GLOBAL);
+  storeSymbol(run, LookupScope::GLOBAL, variable);
   return suppressLine(run);
 }
 

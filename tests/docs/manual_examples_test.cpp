@@ -8,9 +8,9 @@
 // console block means it must stay empty. The documents are UTF-8; the
 // program works in code page 850.
 #include "case_file.h"
-#include "driver/commands.h"
-#include "driver/run.h"
-#include "platform/memory_platform.h"
+#include "driver/command_table.h"
+#include "driver/program.h"
+#include "memory_platform.h"
 #include "platform/posix_platform.h"
 
 #include <gtest/gtest.h>

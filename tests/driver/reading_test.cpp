@@ -1,8 +1,8 @@
 // Reading files: however the platform cuts the file into reads, and however
 // lines fall across the blocks that the input is read in, the line loop sees
 // the same lines.
-#include "driver/run.h"
-#include "platform/memory_platform.h"
+#include "driver/program.h"
+#include "memory_platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Every pass of a repeat body counts against the run's line budget.
-#include "driver/run.h"
-#include "platform/memory_platform.h"
+#include "driver/program.h"
+#include "memory_platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // CALL results that depend on the counter and on exit codes that a real
 // program cannot produce: run in-process over the in-memory platform.
-#include "driver/run.h"
-#include "platform/memory_platform.h"
+#include "driver/program.h"
+#include "memory_platform.h"
 
 #include <gtest/gtest.h>
 

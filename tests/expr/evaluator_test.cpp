@@ -1,9 +1,9 @@
 // The expression evaluator over tables of expressions and their results.
-#include "driver/input_sources.h"
-#include "driver/scanner.h"
+#include "base/scanner.h"
+#include "base/source_stack.h"
+#include "base/symbol_table.h"
 #include "expr/evaluator.h"
-#include "platform/memory_platform.h"
-#include "symbols/symbol_table.h"
+#include "memory_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -27,19 +27,17 @@ struct Row {
 struct Evaluate : ::testing::TestWithParam<Row> {
   Evaluate() {
     initSymbols(run);
-    for (auto [name, value] : kNumbers) {
-      run.work = {makeName(name), 0, 0, value};
-      storeSymbol(run, LookupScope::GLOBAL);
-    }
+    for (auto [name, value] : kNumbers)
+      storeSymbol(run, LookupScope::GLOBAL, {makeName(name), 0, 0, value});
   }
   // Evaluates `text` from a file source's buffer, as the line loop has it.
-  void evaluateText(const std::string &text, char terminator) {
+  Evaluation evaluateText(const std::string &text, char terminator) {
     InputSource &src = pushSource(run);
     src.lineNumber = run.inputLineCount = 1;
     std::memcpy(src.buffer, text.data(), text.size());
     src.length = static_cast<int>(text.size());
     run.currentChar = ' ';
-    evaluate(run, terminator);
+    return evaluate(run, terminator);
   }
 
   MemoryPlatform platform;
@@ -50,12 +48,12 @@ TEST_P(Evaluate, Expression) {
   const Row &row = GetParam();
   SCOPED_TRACE(row.input);
   std::uint32_t top = run.storage.stackTop;
-  evaluateText(row.input, row.separator ? ',' : ';');
-  EXPECT_EQ(run.work.value, row.value);
+  Evaluation e = evaluateText(row.input, row.separator ? ',' : ';');
+  EXPECT_EQ(e.value, row.value);
   EXPECT_EQ(platform.console, row.console.empty() ? "" : "1/1 " + row.console);
   EXPECT_TRUE(!row.console.empty() || run.currentChar == ';');
   EXPECT_EQ(run.storage.stackTop, top);
-  EXPECT_TRUE(!row.separator || run.lastSeparator == row.separator);
+  EXPECT_TRUE(!row.separator || e.separator == row.separator);
 }
 
 // Bitwise operators bind more tightly than '*', '^' and '|' more than '&';
@@ -93,8 +91,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, Evaluate, ::testing::ValuesIn(kMessages));
 // One operator needs the 4-byte base marker and two 16-byte entries.
 TEST_F(Evaluate, WorkStackNeedsMarkerAndTwoEntriesForOneOperator) {
   run.storage.textTop = run.storage.stackTop - 36;
-  evaluateText("1+2;", ';');
-  EXPECT_EQ(run.work.value, 3);
+  EXPECT_EQ(evaluateText("1+2;", ';').value, 3);
   run.storage.textTop += 1;
   EXPECT_THROW(evaluateText("1+2;", ';'), RunAborted);
 }

@@ -1,8 +1,8 @@
 // Failures of the system services injected through the in-memory platform,
 // and input of any quality: random bytes, repeat blocks nested deeper than
 // the storage allows.
-#include "driver/run.h"
-#include "platform/memory_platform.h"
+#include "driver/program.h"
+#include "memory_platform.h"
 
 #include <gtest/gtest.h>
 

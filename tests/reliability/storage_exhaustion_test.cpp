@@ -1,12 +1,11 @@
 // Storage exhaustion at every place that reserves stack or appends text: a
 // probe runs with an exact count of free bytes and ends at the place that
 // ran out, with its message, keeping the output written before.
-#include "driver/input_sources.h"
+#include "base/symbol_table.h"
 #include "driver/line_loop.h"
-#include "driver/run.h"
-#include "platform/memory_platform.h"
+#include "driver/reading.h"
+#include "memory_platform.h"
 #include "reliability/sanitized.h"
-#include "symbols/symbol_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
 // The storage area's byte accounting and the symbol-table operations,
 // driven directly on a Run over the in-memory platform.
-#include "driver/scanner.h"
-#include "platform/memory_platform.h"
-#include "symbols/symbol_table.h"
+#include "base/frames.h"
+#include "base/scanner.h"
+#include "base/symbol_table.h"
+#include "memory_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +21,7 @@ struct Storage : ::testing::TestWithParam<std::pair<std::uint32_t, Operation>> {
 
   std::uint32_t store(const std::string &name, LookupScope scope,
                       std::int64_t value, std::uint32_t flags = 0) {
-    run.work = {makeName(name.c_str()), flags, 0, value};
-    return storeSymbol(run, scope);
+    return storeSymbol(run, scope, {makeName(name.c_str()), flags, 0, value});
   }
   std::int64_t valueOf(const char *name, LookupScope scope) {
     Lookup hit = lookupSymbol(run, scope, makeName(name));
@@ -60,7 +60,7 @@ TEST_F(Storage, TablesSortByUnsignedBytesAndMissesGiveTheInsertionPoint) {
   EXPECT_EQ(store("Z", LookupScope::GLOBAL, 2, SYM_MACRO), z);
   EXPECT_EQ(store("Z", LookupScope::GLOBAL, 3), z);
   EXPECT_EQ(store("Z", LookupScope::GLOBAL, 4, SYM_TEXT), kNoEntry);
-  EXPECT_EQ(s.stackTop, kGlobalTableStart - 8 * 32);
+  EXPECT_EQ(s.stackTop, (kStorageSize - kInitialGlobalTableSize) - 8 * 32);
 }
 
 TEST_F(Storage, LocalTablesHideGlobalsAndGlobalStoresShiftThemDown) {
@@ -84,7 +84,8 @@ TEST_F(Storage, LocalTablesHideGlobalsAndGlobalStoresShiftThemDown) {
   EXPECT_EQ(valueOf("X", LookupScope::ALL), 1);
   EXPECT_EQ(valueOf("G", LookupScope::ALL), 4);
   EXPECT_TRUE(outer());
-  EXPECT_EQ(s.stackTop, kGlobalTableStart - 2 * 32 - 16 - 7);
+  EXPECT_EQ(s.stackTop,
+            (kStorageSize - kInitialGlobalTableSize) - 2 * 32 - 16 - 7);
 }
 
 // Each reservation may use up the last free byte; one byte more stops the
@@ -92,7 +93,6 @@ TEST_F(Storage, LocalTablesHideGlobalsAndGlobalStoresShiftThemDown) {
 TEST_P(Storage, MayUseUpTheLastFreeByte) {
   auto [need, operation] = GetParam();
   run.keptLength = 5;
-  run.work.name = makeName("A");
   std::uint32_t top = s.stackTop;
   s.textTop = top - need + 1;
   EXPECT_THROW(operation(run), RunAborted);
@@ -107,7 +107,10 @@ const std::pair<std::uint32_t, Operation> kReservations[] = {
     {100, [](veldran::Run &r) { reserveStack(r, 100); }},
     {4, [](veldran::Run &r) { openLocalTable(r); }},
     {9, [](veldran::Run &r) { saveKeptPrefix(r); }}, // 5 bytes and length
-    {32, [](veldran::Run &r) { storeSymbol(r, LookupScope::GLOBAL); }},
+    {32,
+     [](veldran::Run &r) {
+       storeSymbol(r, LookupScope::GLOBAL, {makeName("A"), 0, 0, 0});
+     }},
 };
 INSTANTIATE_TEST_SUITE_P(Reservations, Storage,
                          ::testing::ValuesIn(kReservations));

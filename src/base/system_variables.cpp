@@ -1,6 +1,7 @@
-#include "symbols/system_variables.h"
+#include "base/system_variables.h"
 
-#include "driver/scanner.h"
+#include "base/scanner.h"
+#include "base/source_stack.h"
 
 namespace veldran {
 
@@ -16,16 +17,8 @@ Name systemVariableName(std::uint32_t number) {
   return makeName(kSystemNames[number]);
 }
 
-InputSource &nearestFileSource(Run &run) {
-  std::size_t i = run.sourceDepth;
-  while (i > 1 && run.sources[i - 1]->isReplay())
-    --i;
-  return *run.sources[i - 1];
-}
-
-void systemValue(Run &run, std::int64_t number) {
-  SymbolEntry &w = run.work;
-  switch (number) {
+void systemValue(Run &run, SymbolEntry &w) {
+  switch (w.value) {
   case 0:
     w.value = run.includeDepth;
     break;

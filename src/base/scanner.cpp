@@ -1,4 +1,5 @@
-#include "driver/scanner.h"
+#include "base/scanner.h"
+#include "base/messages.h"
 
 #include <algorithm>
 
@@ -67,7 +68,6 @@ bool scanName(Run &run) {
       nextChar(run);
     }
   }
-  run.work.name = name;
   return count > 0;
 }
 
@@ -107,6 +107,13 @@ void appendBytes(Run &run, const std::uint8_t *bytes, int n) {
                 static_cast<std::size_t>(n));
     run.lineLength += n;
   }
+}
+
+void stripLineEnd(Run &run) {
+  if (run.lineLength > 0 && run.lineBuffer[run.lineLength - 1] == LF)
+    --run.lineLength;
+  if (run.lineLength > 0 && run.lineBuffer[run.lineLength - 1] == CR)
+    --run.lineLength;
 }
 
 } // namespace veldran

@@ -1,4 +1,4 @@
-// The 1 MiB storage area: text storage growing upward from the start, the
+// The storage area: text storage growing upward from the start, the
 // variable stack growing downward from the end, and the symbol tables at
 // the top of the stack. Positions are 32-bit offsets into the area.
 #pragma once
@@ -10,10 +10,12 @@
 
 namespace veldran {
 
-constexpr std::uint32_t kStorageSize = 1048576;
+constexpr std::uint32_t kStorageSize = 1048576; // the default size
 constexpr std::uint32_t kSystemVariableCount = 10;
-constexpr std::uint32_t kGlobalTableStart =
-    kStorageSize - 4 - 32 * kSystemVariableCount;
+constexpr std::uint32_t kEntrySize = 32;
+// The global table at start: its count word and the system variables.
+constexpr std::uint32_t kInitialGlobalTableSize =
+    4 + kEntrySize * kSystemVariableCount;
 constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
 constexpr std::size_t kNameLength = 16;
 
@@ -35,18 +37,19 @@ struct SymbolEntry {
   std::int32_t length = 0;
   std::int64_t value = 0;
 };
-static_assert(sizeof(SymbolEntry) == 32, "entries are 32-byte blocks");
+static_assert(sizeof(SymbolEntry) == kEntrySize, "entries are 32-byte blocks");
 
 // Which tables a lookup or store uses.
 enum class LookupScope : char { GLOBAL = 'G', CURRENT = 'S', ALL = 'M' };
 
 class StorageArea {
 public:
-  StorageArea();
+  explicit StorageArea(std::uint32_t size = kStorageSize);
   ~StorageArea();
   StorageArea(const StorageArea &) = delete;
   StorageArea &operator=(const StorageArea &) = delete;
 
+  std::uint32_t size() const { return size_; }
   std::uint8_t *at(std::uint32_t offset) { return bytes_.get() + offset; }
   const std::uint8_t *at(std::uint32_t offset) const {
     return bytes_.get() + offset;
@@ -77,12 +80,16 @@ public:
   }
 
   std::uint32_t textTop = 0;
-  std::uint32_t stackTop = kGlobalTableStart;
-  std::uint32_t globalTable = kGlobalTableStart;
-  std::uint32_t currentTable = kGlobalTableStart;
+  std::uint32_t stackTop;
+  std::uint32_t globalTable;
+  std::uint32_t currentTable;
   std::uint32_t localEntries = 0; // entries in all local tables together
+  // One bit per name hash of every name ever stored: a name whose bit is
+  // clear has never been stored, so a lookup of it must miss.
+  std::uint64_t storedNameBits = 0;
 
 private:
+  std::uint32_t size_;
   std::unique_ptr<std::uint8_t[]> bytes_;
 };
 

@@ -1,5 +1,7 @@
-#include "driver/input_sources.h"
+#include "driver/reading.h"
 
+#include "base/messages.h"
+#include "base/source_stack.h"
 #include "driver/replay.h"
 
 #include <algorithm>
@@ -76,33 +78,6 @@ void setWindow(InputSource &src, std::uint32_t start) {
   src.length =
       static_cast<int>(std::min<std::uint32_t>(kLineMax, src.blockEnd - start));
   src.position = 0;
-}
-
-InputSource &pushSource(Run &run) {
-  if (run.sourceDepth == run.sources.size())
-    run.sources.push_back(std::make_unique<InputSource>());
-  InputSource &src = *run.sources[run.sourceDepth++];
-  run.currentSource = &src;
-  src.lineNumber = 0;
-  src.length = 0;
-  src.position = 0;
-  src.kind = 0;
-  src.bodyStart = src.bodyEnd = src.bodyNext = 0;
-  src.passesLeft = 0;
-  src.buffer = src.own;
-  src.blockStart = src.blockEnd = 0;
-  src.atEnd = false;
-  return src;
-}
-
-void popSource(Run &run) {
-  InputSource &src = run.source();
-  src.file.reset();
-  src.block.reset();
-  src.fileName.clear();
-  --run.sourceDepth;
-  run.currentSource =
-      run.sourceDepth > 0 ? run.sources[run.sourceDepth - 1].get() : nullptr;
 }
 
 int openInputFile(Run &run, const std::string &name) {

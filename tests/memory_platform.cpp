@@ -1,4 +1,4 @@
-#include "platform/memory_platform.h"
+#include "memory_platform.h"
 
 #include "platform/console_word.h"
 

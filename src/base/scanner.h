@@ -2,7 +2,7 @@
 // name scanner, and the ways a command consumes the rest of its line.
 #pragma once
 
-#include "driver/run.h"
+#include "base/run.h"
 
 namespace veldran {
 
@@ -24,8 +24,9 @@ inline void nextChar(Run &run) {
 // Steps the read position back by one so the last byte is read again.
 inline void stepBack(Run &run) { --run.source().position; }
 
-// Scans a name from currentChar into scannedName and the WorkEntry's name.
-// Returns false when no name character was found.
+// Scans a name from currentChar into scannedName (upper case, blank-padded,
+// 16 characters kept); currentChar is left on the byte behind it. Returns
+// false when no name character was found.
 bool scanName(Run &run);
 // Skips blanks, then scans a name.
 bool readName(Run &run);
@@ -46,5 +47,7 @@ inline bool appendByte(Run &run, std::uint8_t c) {
   return true;
 }
 void appendBytes(Run &run, const std::uint8_t *bytes, int n);
+// Drops one trailing LF, then one trailing CR from lineBuffer.
+void stripLineEnd(Run &run);
 
 } // namespace veldran

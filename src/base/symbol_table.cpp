@@ -1,7 +1,8 @@
-#include "symbols/symbol_table.h"
+#include "base/symbol_table.h"
 
-#include "driver/commands.h"
-#include "symbols/system_variables.h"
+#include "base/messages.h"
+#include "base/source_stack.h"
+#include "base/system_variables.h"
 
 namespace veldran {
 
@@ -12,7 +13,7 @@ std::uint32_t tableCount(const Run &run, std::uint32_t table) {
 }
 
 std::uint32_t tableEnd(const Run &run, std::uint32_t table) {
-  return table + 4 + 32 * tableCount(run, table);
+  return table + 4 + kEntrySize * tableCount(run, table);
 }
 
 // A name as two numbers whose order is the order of its bytes compared
@@ -35,6 +36,15 @@ struct NameKey {
   }
 };
 
+std::uint64_t nameBit(const Name &name) {
+  std::uint64_t high;
+  std::uint64_t low;
+  std::memcpy(&high, name.data(), 8);
+  std::memcpy(&low, name.data() + 8, 8);
+  return std::uint64_t{1} << (((high ^ (low * 31)) * 0x9E3779B97F4A7C15ull) >>
+                              58);
+}
+
 // Binary search of one table; on a miss the result is the insertion point.
 Lookup searchTable(const Run &run, std::uint32_t table, const NameKey &key) {
   std::uint32_t low = 0;
@@ -42,28 +52,29 @@ Lookup searchTable(const Run &run, std::uint32_t table, const NameKey &key) {
   const std::uint32_t first = table + 4;
   while (low < high) {
     std::uint32_t mid = low + (high - low) / 2;
-    NameKey probe(run.storage.at(first + 32 * mid));
+    NameKey probe(run.storage.at(first + kEntrySize * mid));
     if (probe == key)
-      return {true, first + 32 * mid};
+      return {true, first + kEntrySize * mid};
     if (probe < key)
       low = mid + 1;
     else
       high = mid;
   }
-  return {false, first + 32 * low};
+  return {false, first + kEntrySize * low};
 }
 
 } // namespace
 
 void initSymbols(Run &run) {
   StorageArea &s = run.storage;
-  s.write32(kGlobalTableStart, static_cast<std::int32_t>(kSystemVariableCount));
+  s.write32(s.globalTable, static_cast<std::int32_t>(kSystemVariableCount));
   for (std::uint32_t i = 0; i < kSystemVariableCount; ++i) {
     SymbolEntry e;
     e.name = systemVariableName(i);
     e.flags = SYM_SYSTEM | (i == kInputFileNameVariable ? SYM_TEXT : 0);
     e.value = i;
-    s.setEntry(kGlobalTableStart + 4 + 32 * i, e);
+    s.setEntry(s.globalTable + 4 + kEntrySize * i, e);
+    s.storedNameBits |= nameBit(e.name);
   }
 }
 
@@ -95,16 +106,17 @@ Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name) {
   }
 }
 
-std::uint32_t storeSymbol(Run &run, LookupScope scope) {
+std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry) {
   StorageArea &s = run.storage;
-  Lookup hit = lookupSymbol(run, scope, run.work.name);
+  entry.flags |= SYM_DEFINED;
+  Lookup hit = lookupSymbol(run, scope, entry.name);
   if (hit.found) {
     SymbolEntry old = s.entry(hit.entry);
     if (old.flags & SYM_SYSTEM) {
       report(run, "System-Variable soll ge\x84ndert werden\n");
       return kNoEntry;
     }
-    if ((old.flags ^ run.work.flags) & SYM_TEXT) {
+    if ((old.flags ^ entry.flags) & SYM_TEXT) {
       if (old.flags & SYM_TEXT)
         report(run, "Text soll durch Variable \x81"
                     "berschrieben werden\n");
@@ -113,26 +125,27 @@ std::uint32_t storeSymbol(Run &run, LookupScope scope) {
                     "berschrieben werden\n");
       return kNoEntry;
     }
-    run.work.flags |= SYM_DEFINED;
-    s.setEntry(hit.entry, run.work);
+    s.setEntry(hit.entry, entry);
     return hit.entry;
   }
-  if (findCommand(run.work.name) >= 0)
-    run.keywordShadowed = true;
-  reserveStack(run, 32);
-  s.moveRange(s.stackTop + 32, hit.entry, -32);
-  s.currentTable -= 32;
+  reserveStack(run, kEntrySize);
+  s.moveRange(s.stackTop + kEntrySize, hit.entry, -std::int64_t{kEntrySize});
+  s.currentTable -= kEntrySize;
   if (scope == LookupScope::GLOBAL) {
-    s.globalTable -= 32;
+    s.globalTable -= kEntrySize;
     s.write32(s.globalTable, s.read32(s.globalTable) + 1);
   } else {
     s.write32(s.currentTable, s.read32(s.currentTable) + 1);
     ++s.localEntries;
   }
-  run.work.flags |= SYM_DEFINED;
-  std::uint32_t slot = hit.entry - 32;
-  s.setEntry(slot, run.work);
+  s.storedNameBits |= nameBit(entry.name);
+  std::uint32_t slot = hit.entry - kEntrySize;
+  s.setEntry(slot, entry);
   return slot;
+}
+
+bool mayBeStored(const StorageArea &s, const Name &name) {
+  return (s.storedNameBits & nameBit(name)) != 0;
 }
 
 void openLocalTable(Run &run) {
@@ -146,7 +159,7 @@ void openLocalTable(Run &run) {
 void releaseLocalTable(Run &run) {
   StorageArea &s = run.storage;
   std::uint32_t count = tableCount(run, s.currentTable);
-  std::uint32_t size = 4 + 32 * count;
+  std::uint32_t size = 4 + kEntrySize * count;
   s.localEntries -= count;
   s.moveRange(s.stackTop, s.currentTable, size);
   s.currentTable += size;
@@ -155,24 +168,6 @@ void releaseLocalTable(Run &run) {
 
 bool inMacro(const Run &run) {
   return run.storage.currentTable != run.storage.globalTable;
-}
-
-void saveKeptPrefix(Run &run) {
-  auto k = static_cast<std::uint32_t>(run.keptLength);
-  if (k > 0) {
-    reserveStack(run, k);
-    std::memcpy(run.storage.at(run.storage.stackTop), run.lineBuffer, k);
-  }
-  reserveStack(run, 4);
-  run.storage.write32(run.storage.stackTop, static_cast<std::int32_t>(k));
-}
-
-void restoreKeptPrefix(Run &run) {
-  StorageArea &s = run.storage;
-  auto k = static_cast<std::uint32_t>(s.read32(s.stackTop));
-  std::memcpy(run.lineBuffer, s.at(s.stackTop + 4), k);
-  s.stackTop += k + 4;
-  run.keptLength = run.lineLength = static_cast<int>(k);
 }
 
 bool appendText(Run &run, const std::uint8_t *bytes, std::uint32_t n) {

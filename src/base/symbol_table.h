@@ -1,8 +1,8 @@
-// Symbol tables on the variable stack: lookups, stores, local tables and the
-// items that commands push.
+// Symbol tables on the variable stack: reservations, lookups, stores,
+// local tables, and appends to the text storage.
 #pragma once
 
-#include "driver/run.h"
+#include "base/run.h"
 
 namespace veldran {
 
@@ -21,17 +21,16 @@ void reserveStack(Run &run, std::uint32_t n);
 void releaseStack(Run &run, std::uint32_t n);
 
 Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name);
-// Writes the WorkEntry into the tables of the scope. Returns the entry
-// written, or kNoEntry when the store was refused with a message.
-std::uint32_t storeSymbol(Run &run, LookupScope scope);
+// Writes `entry`, with SYM_DEFINED added, into the tables of the scope.
+// Returns where it was written, or kNoEntry when the store was refused
+// with a message (a system variable, or a text against a number).
+std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry);
+// False when `name` has certainly never been stored: a lookup of it in any
+// scope misses. Cheaper than the lookup.
+bool mayBeStored(const StorageArea &s, const Name &name);
 void openLocalTable(Run &run);
 void releaseLocalTable(Run &run);
 bool inMacro(const Run &run);
-
-// Pushes the first keptLength bytes of lineBuffer and their length.
-void saveKeptPrefix(Run &run);
-// Pops a saved kept prefix into lineBuffer.
-void restoreKeptPrefix(Run &run);
 
 // Text storage append: false when the n bytes do not fit.
 bool appendText(Run &run, const std::uint8_t *bytes, std::uint32_t n);

@@ -1,39 +1,17 @@
-#include "driver/run.h"
+#include "driver/program.h"
 
-#include "driver/input_sources.h"
+#include "base/messages.h"
+#include "base/source_stack.h"
+#include "base/symbol_table.h"
 #include "driver/line_loop.h"
+#include "driver/reading.h"
 #include "expr/conditional_blocks.h"
-#include "symbols/symbol_table.h"
-
-#include <cstdarg>
-#include <cstdio>
 
 namespace veldran {
 
 namespace {
 
 constexpr std::size_t kCommandStringMax = 254;
-
-void vsay(Run &run, const char *prefix, const char *format, va_list args) {
-  char text[1024];
-  va_list again;
-  va_copy(again, args);
-  int n = std::vsnprintf(text, sizeof text, format, args);
-  if (*prefix)
-    run.platform.writeConsole(prefix, std::strlen(prefix));
-  if (n >= static_cast<int>(sizeof text)) {
-    std::string long_text(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(long_text.data(), long_text.size(), format, again);
-    run.platform.writeConsole(long_text.data(), static_cast<std::size_t>(n));
-  } else if (n > 0) {
-    run.platform.writeConsole(text, static_cast<std::size_t>(n));
-  }
-  va_end(again);
-}
-
-std::int32_t currentLineNumber(Run &run) {
-  return run.hasSource() ? run.source().lineNumber : 0;
-}
 
 // Pushes the command string as a one-line source.
 void pushCommandString(Run &run, const std::string &arg) {
@@ -52,7 +30,7 @@ void pushCommandString(Run &run, const std::string &arg) {
 
 void endOfRunChecks(Run &run) {
   endOfRunConditionCheck(run);
-  if (run.inRecording())
+  if (isRecordingOrSkipping(run.lineMode))
     say(run, "*End* still in RPT/RPTN/MACRO\n");
 }
 
@@ -100,12 +78,6 @@ int process(Run &run, const std::vector<std::string> &args) {
 
 } // namespace
 
-void outputFailed(Run &run, int error) {
-  if (!run.writeFailed)
-    say(run, "VELDRAN-l%05d-W WriteFile() Error %d.\n", 870, error);
-  run.writeFailed = true;
-}
-
 int runVeldran(Platform &platform, const std::vector<std::string> &args,
                const RunLimits &limits) {
   auto run = std::make_unique<Run>(platform);
@@ -113,54 +85,6 @@ int runVeldran(Platform &platform, const std::vector<std::string> &args,
   int code = process(*run, args);
   platform.flushConsole();
   return code;
-}
-
-void abortRun(Run &) { throw RunAborted{}; }
-
-void spendBudget(Run &run) {
-  if (run.limits.lineBudget == 0)
-    return;
-  if (--run.limits.lineBudget == 0)
-    abortRun(run);
-}
-
-void say(Run &run, const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  vsay(run, "", format, args);
-  va_end(args);
-}
-
-void report(Run &run, const char *format, ...) {
-  char prefix[40];
-  std::snprintf(prefix, sizeof prefix, "%ld/%ld ",
-                static_cast<long>(run.inputLineCount),
-                static_cast<long>(currentLineNumber(run)));
-  va_list args;
-  va_start(args, format);
-  vsay(run, prefix, format, args);
-  va_end(args);
-}
-
-void reportX(Run &run, const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  vreportX(run, format, args);
-  va_end(args);
-}
-
-void vreportX(Run &run, const char *format, va_list args) {
-  char prefix[40];
-  std::snprintf(prefix, sizeof prefix, "%ld/x ",
-                static_cast<long>(run.inputLineCount));
-  vsay(run, prefix, format, args);
-}
-
-int nameLength(const Name &name) {
-  int n = static_cast<int>(kNameLength);
-  while (n > 0 && name[n - 1] == ' ')
-    --n;
-  return n;
 }
 
 } // namespace veldran

@@ -1,12 +1,12 @@
-// The stack of input sources and the reading of lines from them.
+// Reading lines from the input sources: files in large blocks, the
+// command string, and (through replay.h) recorded bodies.
 #pragma once
 
-#include "driver/run.h"
+#include "base/run.h"
+
+#include <string>
 
 namespace veldran {
-
-InputSource &pushSource(Run &run);
-void popSource(Run &run);
 
 // Opens a file and pushes it as the new current source. Returns 0 or the
 // system error code; nothing is pushed on failure.

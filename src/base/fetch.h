@@ -1,0 +1,17 @@
+// Fetching the value of a variable by name, from the innermost table out.
+// Undefined names and kind mismatches are reported; the command goes on.
+#pragma once
+
+#include "base/run.h"
+
+#include <optional>
+
+namespace veldran {
+
+// The number, or 0 after a reported error.
+std::int64_t fetchNumeric(Run &run, const Name &name);
+// The text variable's entry (its value is where the text begins, its
+// length the text's length), or nothing after a reported error.
+std::optional<SymbolEntry> fetchText(Run &run, const Name &name);
+
+} // namespace veldran

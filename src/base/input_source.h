@@ -1,0 +1,52 @@
+// One record of the input-source stack: a file, the command string, or a
+// recorded body being replayed.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace veldran {
+
+constexpr int kLineMax = 256;
+constexpr std::uint8_t CR = 0x0D;
+constexpr std::uint8_t LF = 0x0A;
+
+enum class SourceKind : char {
+  File = 0,           // the input file, an included file, the command string
+  MacroBody = 'M',    // a macro call
+  RepeatBody = 'R',   // the passes of a repeat block
+  ExecutedLine = 'E', // the line of an EXECUTE
+};
+
+struct InputSource {
+  std::unique_ptr<InputFile> file;
+  std::string fileName;
+  std::int32_t lineNumber = 0;
+  int length = 0;
+  int position = 0;
+  SourceKind kind = SourceKind::File;
+  std::uint32_t bodyStart = 0;
+  std::uint32_t bodyEnd = 0;
+  std::uint32_t bodyNext = 0;
+  std::int64_t passesLeft = 0;
+  // The bytes of the current line (and, for files, what was read beyond
+  // it): `own`, or for a file a window of at most 256 bytes into `block`.
+  std::uint8_t *buffer = own;
+  std::uint8_t own[kLineMax];
+
+  // A file is read in large blocks; the window slides over them, so that
+  // moving to the next line copies nothing.
+  std::unique_ptr<std::uint8_t[]> block;
+  std::uint32_t blockSize = 0;
+  std::uint32_t blockStart = 0; // where the window begins
+  std::uint32_t blockEnd = 0;   // bytes read into the block
+  bool atEnd = false;           // the file has delivered its last byte
+
+  bool isReplay() const { return kind != SourceKind::File; }
+  bool hasBlock() const { return block != nullptr; }
+};
+
+} // namespace veldran
