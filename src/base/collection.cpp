@@ -50,10 +50,8 @@ void beginCallCollection(Run &run, const SymbolEntry &macro) {
   run.lineMode = LineMode::Arguments;
 }
 
-void dropCollection(Run &run) {
+void dropPendingCollection(Run &run) {
   PendingCollection &c = run.collection;
-  if (!c.pending)
-    return;
   StorageArea &s = run.storage;
   std::uint32_t low = s.currentTable - c.depth - c.size;
   copyBackKeptPrefix(run, low + c.prefixAt);

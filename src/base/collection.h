@@ -27,9 +27,13 @@ void beginTextCollection(Run &run, const PendingTextTarget &target);
 void beginCallCollection(Run &run, const SymbolEntry &macro);
 
 // Takes a pending collection's items off the variable stack and puts the
-// saved kept prefix back into lineBuffer. Nothing happens when none is
-// pending.
-void dropCollection(Run &run);
+// saved kept prefix back into lineBuffer.
+void dropPendingCollection(Run &run);
+// The same; nothing happens when none is pending.
+inline void dropCollection(Run &run) {
+  if (run.collection.pending)
+    dropPendingCollection(run);
+}
 
 // The items are the saved kept prefix alone, on top of the stack: a macro
 // call that has bound its arguments and given its entry copy back.

@@ -15,10 +15,6 @@ void saveKeptPrefix(Run &run) {
   s.write32(s.stackTop, static_cast<std::int32_t>(k));
 }
 
-std::uint32_t savedPrefixSizeAt(const StorageArea &s, std::uint32_t at) {
-  return keptPrefixSize(static_cast<std::uint32_t>(s.read32(at)));
-}
-
 void copyBackKeptPrefix(Run &run, std::uint32_t at) {
   StorageArea &s = run.storage;
   auto k = static_cast<std::uint32_t>(s.read32(at));
@@ -43,20 +39,6 @@ bool popSavedCondition(Run &run) {
   return current;
 }
 
-ConditionSave ConditionSave::read(const StorageArea &s, std::uint32_t at) {
-  ConditionSave save;
-  save.activeDepth = s.read32(at);
-  save.current = *s.at(at + 4) != 0;
-  save.active = *s.at(at + 5) != 0;
-  return save;
-}
-
-void ConditionSave::write(StorageArea &s, std::uint32_t at) const {
-  s.write32(at, activeDepth);
-  *s.at(at + 4) = current;
-  *s.at(at + 5) = active;
-}
-
 void RepeatFrame::push(Run &run, std::uint32_t bodyStart) {
   reserveStack(run, kSize);
   run.storage.write32(run.storage.stackTop,
@@ -79,14 +61,6 @@ Name popSavedName(Run &run) {
               kSavedNameSize);
   releaseStack(run, kSavedNameSize);
   return name;
-}
-
-StoredLine StoredLine::read(const StorageArea &s, std::uint32_t at) {
-  StoredLine line;
-  std::memcpy(&line.length, s.at(at), kHeaderSize);
-  line.text = at + kHeaderSize;
-  line.next = line.text + line.length;
-  return line;
 }
 
 void StoredLine::append(Run &run, const std::uint8_t *bytes,

@@ -15,7 +15,9 @@ constexpr std::uint32_t keptPrefixSize(std::uint32_t length) {
 // Pushes the first keptLength bytes of lineBuffer and their length.
 void saveKeptPrefix(Run &run);
 // The size of the saved prefix item at `at`.
-std::uint32_t savedPrefixSizeAt(const StorageArea &s, std::uint32_t at);
+inline std::uint32_t savedPrefixSizeAt(const StorageArea &s, std::uint32_t at) {
+  return keptPrefixSize(static_cast<std::uint32_t>(s.read32(at)));
+}
 // Copies the saved prefix at `at` back into lineBuffer; keptLength and
 // lineLength become its length. The item stays where it is.
 void copyBackKeptPrefix(Run &run, std::uint32_t at);
@@ -36,8 +38,14 @@ struct ConditionSave {
   bool current = false;
   bool active = true;
 
-  static ConditionSave read(const StorageArea &s, std::uint32_t at);
-  void write(StorageArea &s, std::uint32_t at) const;
+  static ConditionSave read(const StorageArea &s, std::uint32_t at) {
+    return {s.read32(at), *s.at(at + 4) != 0, *s.at(at + 5) != 0};
+  }
+  void write(StorageArea &s, std::uint32_t at) const {
+    s.write32(at, activeDepth);
+    *s.at(at + 4) = current;
+    *s.at(at + 5) = active;
+  }
 };
 
 // The frame of a repeat block being recorded: where its body starts in the
@@ -78,7 +86,13 @@ struct StoredLine {
   std::uint32_t text = 0; // where the bytes begin
   std::uint32_t next = 0; // where the next stored line begins
 
-  static StoredLine read(const StorageArea &s, std::uint32_t at);
+  static StoredLine read(const StorageArea &s, std::uint32_t at) {
+    StoredLine line;
+    std::memcpy(&line.length, s.at(at), kHeaderSize);
+    line.text = at + kHeaderSize;
+    line.next = line.text + line.length;
+    return line;
+  }
   // Appends a stored line at textTop; the caller has checked the room.
   static void append(Run &run, const std::uint8_t *bytes, std::uint16_t length);
 };

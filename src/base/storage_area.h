@@ -84,9 +84,9 @@ public:
   std::uint32_t globalTable;
   std::uint32_t currentTable;
   std::uint32_t localEntries = 0; // entries in all local tables together
-  // One bit per name hash of every name ever stored: a name whose bit is
-  // clear has never been stored, so a lookup of it must miss.
-  std::uint64_t storedNameBits = 0;
+  // One bit per name hash of every name ever stored (4096 bits): a name
+  // whose bit is clear has never been stored, so a lookup of it must miss.
+  std::array<std::uint64_t, 64> storedNameBits{};
 
 private:
   std::uint32_t size_;

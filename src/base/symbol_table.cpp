@@ -36,13 +36,9 @@ struct NameKey {
   }
 };
 
-std::uint64_t nameBit(const Name &name) {
-  std::uint64_t high;
-  std::uint64_t low;
-  std::memcpy(&high, name.data(), 8);
-  std::memcpy(&low, name.data() + 8, 8);
-  return std::uint64_t{1} << (((high ^ (low * 31)) * 0x9E3779B97F4A7C15ull) >>
-                              58);
+void noteStoredName(StorageArea &s, const Name &name) {
+  std::uint32_t bit = storedNameBit(name);
+  s.storedNameBits[bit / 64] |= std::uint64_t{1} << (bit % 64);
 }
 
 // Binary search of one table; on a miss the result is the insertion point.
@@ -74,7 +70,7 @@ void initSymbols(Run &run) {
     e.flags = SYM_SYSTEM | (i == kInputFileNameVariable ? SYM_TEXT : 0);
     e.value = i;
     s.setEntry(s.globalTable + 4 + kEntrySize * i, e);
-    s.storedNameBits |= nameBit(e.name);
+    noteStoredName(s, e.name);
   }
 }
 
@@ -138,14 +134,10 @@ std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry) {
     s.write32(s.currentTable, s.read32(s.currentTable) + 1);
     ++s.localEntries;
   }
-  s.storedNameBits |= nameBit(entry.name);
+  noteStoredName(s, entry.name);
   std::uint32_t slot = hit.entry - kEntrySize;
   s.setEntry(slot, entry);
   return slot;
-}
-
-bool mayBeStored(const StorageArea &s, const Name &name) {
-  return (s.storedNameBits & nameBit(name)) != 0;
 }
 
 void openLocalTable(Run &run) {

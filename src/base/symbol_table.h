@@ -25,9 +25,21 @@ Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name);
 // Returns where it was written, or kNoEntry when the store was refused
 // with a message (a system variable, or a text against a number).
 std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry);
+// The bit of a name in StorageArea::storedNameBits.
+inline std::uint32_t storedNameBit(const Name &name) {
+  std::uint64_t high;
+  std::uint64_t low;
+  std::memcpy(&high, name.data(), 8);
+  std::memcpy(&low, name.data() + 8, 8);
+  return static_cast<std::uint32_t>(
+      ((high ^ (low * 31)) * 0x9E3779B97F4A7C15ull) >> 52);
+}
 // False when `name` has certainly never been stored: a lookup of it in any
 // scope misses. Cheaper than the lookup.
-bool mayBeStored(const StorageArea &s, const Name &name);
+inline bool mayBeStored(const StorageArea &s, const Name &name) {
+  std::uint32_t bit = storedNameBit(name);
+  return (s.storedNameBits[bit / 64] >> (bit % 64)) & 1;
+}
 void openLocalTable(Run &run);
 void releaseLocalTable(Run &run);
 bool inMacro(const Run &run);
