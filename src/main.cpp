@@ -19,7 +19,9 @@ const char kUsage[] =
     "  veldran --help     show this usage\n"
     "  veldran --version  show the version\n"
     "\n"
-    "Exit code 0, or 1 when the output file cannot be created or written.\n"
+    "Exit codes: 0 done (or CANCEL); 1 the output could not be created,\n"
+    "written or closed; 2 usage; 3 the input could not be opened or read;\n"
+    "4 stopped early (storage or memory ran out, console input ended).\n"
     "Messages are in code page 850: veldran ... | iconv -f CP850\n";
 
 } // namespace

@@ -24,7 +24,7 @@ enum class SourceKind : char {
 struct InputSource {
   std::unique_ptr<InputFile> file;
   std::string fileName;
-  std::int32_t lineNumber = 0;
+  std::uint32_t lineNumber = 0; // shown through lineValue
   int length = 0;
   int position = 0;
   SourceKind kind = SourceKind::File;

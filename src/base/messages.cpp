@@ -25,7 +25,7 @@ void vsay(Run &run, const char *prefix, const char *format, va_list args) {
 }
 
 std::int32_t currentLineNumber(Run &run) {
-  return run.hasSource() ? run.source().lineNumber : 0;
+  return run.hasSource() ? lineValue(run.source().lineNumber) : 0;
 }
 
 } // namespace
@@ -40,7 +40,7 @@ void say(Run &run, const char *format, ...) {
 void report(Run &run, const char *format, ...) {
   char prefix[40];
   std::snprintf(prefix, sizeof prefix, "%ld/%ld ",
-                static_cast<long>(run.inputLineCount),
+                static_cast<long>(lineValue(run.inputLineCount)),
                 static_cast<long>(currentLineNumber(run)));
   va_list args;
   va_start(args, format);
@@ -58,7 +58,7 @@ void reportX(Run &run, const char *format, ...) {
 void vreportX(Run &run, const char *format, va_list args) {
   char prefix[40];
   std::snprintf(prefix, sizeof prefix, "%ld/x ",
-                static_cast<long>(run.inputLineCount));
+                static_cast<long>(lineValue(run.inputLineCount)));
   vsay(run, prefix, format, args);
 }
 

@@ -2,13 +2,16 @@
 
 namespace veldran {
 
-void abortRun(Run &) { throw RunAborted{}; }
+void abortRun(Run &run, ExitCode code) {
+  run.stopCode = code;
+  throw RunAborted{};
+}
 
 void spendBudget(Run &run) {
   if (run.limits.lineBudget == 0)
     return;
   if (--run.limits.lineBudget == 0)
-    abortRun(run);
+    abortRun(run, ExitCode::Stopped);
 }
 
 } // namespace veldran

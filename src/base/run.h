@@ -75,6 +75,15 @@ struct PendingTextTarget {
   Name name{};
 };
 
+// How a run ends, as the process's exit code tells it.
+enum class ExitCode : int {
+  Success = 0,      // the input was used up, or CANCEL
+  OutputFailed = 1, // the output could not be created, written or closed
+  Usage = 2,        // the command line could not be understood
+  InputFailed = 3,  // the input could not be opened, or a read failed
+  Stopped = 4,      // storage or memory ran out, console input ended
+};
+
 // Thrown by abortRun; caught where the run began.
 struct RunAborted {};
 
@@ -91,6 +100,7 @@ struct Run {
   RunLimits limits;
   std::unique_ptr<OutputFile> output;
   bool writeFailed = false;
+  ExitCode stopCode = ExitCode::Success; // set when the run is abandoned
   std::int64_t counterFrequency = 0;
 
   // Input-source stack; records above `sourceDepth` are kept for reuse.
@@ -107,8 +117,10 @@ struct Run {
   LineMode lineMode = LineMode::Normal;
   bool lineContinues = false;
   CommandClass lineClassMax = CommandClass::None;
-  std::int32_t inputLineCount = 0;
-  std::int32_t outputLineNumber = 1;
+  // Line counters count in unsigned arithmetic, which wraps without fault;
+  // they are shown as the signed 32-bit numbers they are (lineValue).
+  std::uint32_t inputLineCount = 0;
+  std::uint32_t outputLineNumber = 1;
   int commandStart = 0;
   Name scannedName{}; // the name of the last scanName
 
@@ -135,9 +147,14 @@ struct Run {
   bool hasSource() const { return currentSource != nullptr; }
 };
 
+// A line counter as it is shown: a signed 32-bit number.
+inline std::int32_t lineValue(std::uint32_t counter) {
+  return static_cast<std::int32_t>(counter);
+}
+
 // Abandons the run: unwinds to runVeldran, which closes every source and
-// the output file. The end-of-run checks are not made.
-[[noreturn]] void abortRun(Run &run);
+// the output file and ends with `code`. The end-of-run checks are not made.
+[[noreturn]] void abortRun(Run &run, ExitCode code);
 
 // Counts one line or replay pass against the run's budget.
 void spendBudget(Run &run);

@@ -79,7 +79,7 @@ void reserveStack(Run &run, std::uint32_t n) {
   if (static_cast<std::int64_t>(s.stackTop) - n <
       static_cast<std::int64_t>(s.textTop)) {
     report(run, "Variablen-Speicher ist nicht gro\xE1 genug - Abbruch\n");
-    abortRun(run);
+    abortRun(run, ExitCode::Stopped);
   }
   s.stackTop -= n;
 }

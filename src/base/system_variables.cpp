@@ -28,7 +28,7 @@ void systemValue(Run &run, SymbolEntry &w) {
     break;
   }
   case 2:
-    w.value = nearestFileSource(run).lineNumber;
+    w.value = lineValue(nearestFileSource(run).lineNumber);
     break;
   case 3:
     w.value = kFileNameText;
@@ -36,13 +36,13 @@ void systemValue(Run &run, SymbolEntry &w) {
         static_cast<std::int32_t>(nearestFileSource(run).fileName.size());
     break;
   case 4:
-    w.value = run.inputLineCount;
+    w.value = lineValue(run.inputLineCount);
     break;
   case 5:
-    w.value = run.hasSource() ? run.source().lineNumber : 0;
+    w.value = run.hasSource() ? lineValue(run.source().lineNumber) : 0;
     break;
   case 6:
-    w.value = run.outputLineNumber;
+    w.value = lineValue(run.outputLineNumber);
     break;
   case 7:
     w.value = run.rcLast;

@@ -14,7 +14,7 @@ Next cmdCont(Run &run) {
   return skipLine(run);
 }
 
-Next cmdCancel(Run &run) { abortRun(run); }
+Next cmdCancel(Run &run) { abortRun(run, ExitCode::Success); }
 
 Next cmdDisp(Run &run) {
   if (run.currentChar != ':') {

@@ -124,7 +124,7 @@ bool copyPlainLines(Run &run) {
     percent = end;
   const std::uint8_t *line = first;
   const std::uint8_t *next = first;
-  std::int32_t lines = 0;
+  std::uint32_t lines = 0;
   for (;;) {
     auto left = static_cast<std::size_t>(end - next);
     if (left < kLineMax && !src.atEnd)

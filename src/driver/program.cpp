@@ -7,6 +7,8 @@
 #include "driver/reading.h"
 #include "expr/conditional_blocks.h"
 
+#include <new>
+
 namespace veldran {
 
 namespace {
@@ -41,50 +43,74 @@ void closeOutput(Run &run) {
   run.output.reset();
 }
 
-int process(Run &run, const std::vector<std::string> &args) {
+// Opens the input and the output; false when the run cannot start.
+bool openFiles(Run &run, const std::vector<std::string> &args) {
+  std::string inputName = args.size() > 0 ? args[0] : "TEST.INP";
+  std::string outputName = args.size() > 1 ? args[1] : "TEST.OUT";
+  int error = openInputFile(run, inputName);
+  if (error != 0) {
+    say(run, "Input DosOpen Error: return code = %ld",
+        static_cast<long>(error));
+    run.stopCode = ExitCode::InputFailed;
+    return false;
+  }
+  run.output = run.platform.createOutput(outputName, error);
+  if (!run.output) {
+    say(run, "Output CreateFile Error: %ld\n", static_cast<long>(error));
+    run.stopCode = ExitCode::OutputFailed;
+    return false;
+  }
+  return true;
+}
+
+void processLines(Run &run, const std::vector<std::string> &args) {
+  initSymbols(run);
+  bool commandString = args.size() > 2;
+  if (commandString)
+    pushCommandString(run, args[2]);
+  runLineLoop(run, commandString);
+  endOfRunChecks(run);
+}
+
+ExitCode process(Run &run, const std::vector<std::string> &args) {
   int error = 0;
   if (!run.platform.counterFrequency(run.counterFrequency, error)) {
     run.counterFrequency = 0;
     say(run, "VELDRAN-l%05d-W QueryPerformanceFrequency() Error %d.\n", 490,
         error);
   }
-  std::string inputName = args.size() > 0 ? args[0] : "TEST.INP";
-  std::string outputName = args.size() > 1 ? args[1] : "TEST.OUT";
-  error = openInputFile(run, inputName);
-  if (error != 0) {
-    say(run, "Input DosOpen Error: return code = %ld",
-        static_cast<long>(error));
-    return 0;
-  }
-  run.output = run.platform.createOutput(outputName, error);
-  if (!run.output) {
-    say(run, "Output CreateFile Error: %ld\n", static_cast<long>(error));
-    return 1;
-  }
-  initSymbols(run);
   try {
-    bool commandString = args.size() > 2;
-    if (commandString)
-      pushCommandString(run, args[2]);
-    runLineLoop(run, commandString);
-    endOfRunChecks(run);
+    if (!openFiles(run, args))
+      return run.stopCode;
+    processLines(run, args);
   } catch (const RunAborted &) {
+  } catch (const std::bad_alloc &) {
+    report(run, "out of memory - abend\n");
+    run.stopCode = ExitCode::Stopped;
   }
   while (run.hasSource())
     popSource(run);
-  closeOutput(run);
-  return run.writeFailed ? 1 : 0;
+  if (run.output)
+    closeOutput(run);
+  return run.writeFailed ? ExitCode::OutputFailed : run.stopCode;
 }
 
 } // namespace
 
 int runVeldran(Platform &platform, const std::vector<std::string> &args,
                const RunLimits &limits) {
-  auto run = std::make_unique<Run>(platform);
-  run->limits = limits;
-  int code = process(*run, args);
+  ExitCode code;
+  try {
+    auto run = std::make_unique<Run>(platform);
+    run->limits = limits;
+    code = process(*run, args);
+  } catch (const std::bad_alloc &) {
+    const char message[] = "out of memory - abend\n";
+    platform.writeConsole(message, sizeof message - 1);
+    code = ExitCode::Stopped;
+  }
   platform.flushConsole();
-  return code;
+  return static_cast<int>(code);
 }
 
 } // namespace veldran

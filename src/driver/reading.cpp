@@ -50,8 +50,10 @@ void fillWindow(Run &run, InputSource &src) {
       std::uint32_t want = src.blockSize - src.blockEnd;
       long got = src.file->read(src.block.get() + src.blockEnd, want, error);
       if (got < 0) {
+        // Going on with part of a file would write a cut output as if
+        // the run had succeeded.
         say(run, "l%05d ReadFile() returned error %d\n", 750, error);
-        break;
+        abortRun(run, ExitCode::InputFailed);
       }
       if (got == 0)
         src.atEnd = true;

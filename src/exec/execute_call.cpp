@@ -99,7 +99,7 @@ void executeLineEnd(Run &run) {
   StorageArea &s = run.storage;
   if (s.freeBytes() < StoredLine::size(n)) {
     report(run, "storage not big enough for EXECUTE - abend\n");
-    abortRun(run);
+    abortRun(run, ExitCode::Stopped);
   }
   std::uint32_t start = s.textTop;
   StoredLine::append(run, run.lineBuffer, static_cast<std::uint16_t>(n));

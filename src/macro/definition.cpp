@@ -148,7 +148,7 @@ void recordLine(Run &run) {
   if (run.storage.freeBytes() <
       StoredLine::size(static_cast<std::uint32_t>(n))) {
     report(run, "Macro-storage not big enough - abend\n");
-    abortRun(run);
+    abortRun(run, ExitCode::Stopped);
   }
   StoredLine::append(run, run.lineBuffer + run.keptLength,
                      static_cast<std::uint16_t>(n));

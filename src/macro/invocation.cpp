@@ -175,7 +175,7 @@ void Binder::appendArgByte(SymbolEntry &parameter, std::uint8_t c,
   std::uint32_t needed = twoBytes ? 2 : 1;
   if (s.stackTop - s.textTop < needed) {
     reportX(run_, "%s", overflow);
-    abortRun(run_);
+    abortRun(run_, ExitCode::Stopped);
   }
   appendText(run_, &c, 1);
   ++parameter.length;

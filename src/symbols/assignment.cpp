@@ -94,7 +94,7 @@ void textLineEnd(Run &run) {
   auto n = static_cast<std::uint32_t>(run.lineLength);
   if (n > run.storage.freeBytes()) {
     report(run, "Text-Speicher nicht gro\xE1 genug - Abbruch\n");
-    abortRun(run);
+    abortRun(run, ExitCode::Stopped);
   }
   Lookup hit = lookupSymbol(run, target.scope, target.name);
   if (hit.found) {

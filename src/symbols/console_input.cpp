@@ -66,7 +66,7 @@ Next cmdAcc(Run &run) {
     std::string word;
     if (!run.platform.readConsoleWord(word)) {
       report(run, "ACC - Ende der Konsoleneingabe - Abbruch\n");
-      abortRun(run);
+      abortRun(run, ExitCode::Stopped);
     }
     if (static_cast<std::int64_t>(word.size()) > maxLength) {
       say(run, "ACC - Eingabe von Konsole zu lang\n");
@@ -76,7 +76,7 @@ Next cmdAcc(Run &run) {
       auto n = static_cast<std::uint32_t>(word.size());
       if (n > run.storage.freeBytes()) {
         report(run, "ACC-Speicher ist nicht gro\xE1 genug - Abbruch\n");
-        abortRun(run);
+        abortRun(run, ExitCode::Stopped);
       }
       variable.value = run.storage.textTop;
       variable.length = static_cast<std::int32_t>(n);

@@ -1,6 +1,7 @@
 // Runs the examples of docs/manual.md and README.md, so that the documents
 // cannot drift from the program. An example starts at a line
-// `<!-- example: NAME -->` and takes the fenced blocks behind it up to the
+// `<!-- example: NAME -->` (or `<!-- example: NAME exit N -->` for a run
+// that ends with exit code N) and takes the fenced blocks behind it up to the
 // next example or heading: ```input (the input file), ```file NAME,
 // ```stdin, ```sh (one line `veldran ARGS`, "..." quoting), ```output and
 // ```console. Input, file and output lines get CR LF, the others LF; with
@@ -25,6 +26,7 @@ struct Example {
   std::string where;
   std::vector<std::string> args;
   std::map<std::string, std::string> blocks; // kind (or "file NAME") to bytes
+  int exitCode = 0;
 };
 
 std::string toCodePage850(const std::string &utf8) {
@@ -76,6 +78,9 @@ std::vector<Example> parse(const std::string &document) {
         examples.back().blocks[key] = bytes;
     } else if (line.rfind("<!-- example: ", 0) == 0) {
       examples.push_back({document + ":" + std::to_string(number), {}, {}});
+      std::size_t exit = line.find(" exit ");
+      if (exit != std::string::npos)
+        examples.back().exitCode = std::stoi(line.substr(exit + 6));
       inExample = true;
     } else if (line.rfind("#", 0) == 0) {
       inExample = false;
@@ -116,7 +121,7 @@ TEST(Manual, ExamplesGiveTheShownOutputAndConsole) {
     if (e.blocks.count("input"))
       platform.files[in] = e.blocks.at("input");
     platform.consoleInput = e.blocks.count("stdin") ? e.blocks.at("stdin") : "";
-    EXPECT_EQ(runVeldran(platform, e.args), 0);
+    EXPECT_EQ(runVeldran(platform, e.args), e.exitCode);
     auto expect = [&](const std::string &kind, const std::string &actual) {
       auto it = e.blocks.find(kind);
       EXPECT_EQ(printable(actual),
