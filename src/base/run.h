@@ -88,9 +88,12 @@ enum class ExitCode : int {
 struct RunAborted {};
 
 // Bounds for runs over untrusted input (fuzzing): the run is abandoned
-// after this many lines and replay passes. 0 means no bound.
+// after this many lines and replay passes. 0 means no bound. The fast path
+// for plain text can be switched off, so that a fuzzer can compare it with
+// the line-by-line path.
 struct RunLimits {
   std::uint64_t lineBudget = 0;
+  bool plainFastPath = true;
 };
 
 struct Run {

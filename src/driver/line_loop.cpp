@@ -113,8 +113,13 @@ bool copyPlainLines(Run &run) {
   InputSource &src = run.source();
   if (!src.hasBlock() || src.position != 0 ||
       run.lineMode != LineMode::Normal || !run.cond.active ||
-      run.lineLength != 0 || run.limits.lineBudget != 0)
+      run.lineLength != 0 || !run.limits.plainFastPath)
     return false;
+  // A line budget ends the run at the same line as line by line: the read
+  // step has counted the first line, and the next read step stops the run
+  // when the budget is used up.
+  std::uint64_t maxLines =
+      run.limits.lineBudget ? run.limits.lineBudget : UINT64_MAX;
   const std::uint8_t *block = src.block.get();
   const std::uint8_t *end = block + src.blockEnd;
   const std::uint8_t *first = src.buffer;
@@ -125,7 +130,7 @@ bool copyPlainLines(Run &run) {
   const std::uint8_t *line = first;
   const std::uint8_t *next = first;
   std::uint32_t lines = 0;
-  for (;;) {
+  while (lines < maxLines) {
     auto left = static_cast<std::size_t>(end - next);
     if (left < kLineMax && !src.atEnd)
       break; // the read step tops the window up first
@@ -144,6 +149,8 @@ bool copyPlainLines(Run &run) {
     return false;
   writeBytes(run, first, static_cast<std::size_t>(next - first));
   // The read step counted the first line; the others are counted here.
+  if (run.limits.lineBudget)
+    run.limits.lineBudget -= lines - 1;
   run.inputLineCount += lines - 1;
   src.lineNumber += lines - 1;
   run.outputLineNumber += lines;
