@@ -37,7 +37,16 @@ void say(Run &run, const char *format, ...) {
   va_end(args);
 }
 
+void sayAboutTemplate(Run &run, const char *format, ...) {
+  ++run.templateMessages;
+  va_list args;
+  va_start(args, format);
+  vsay(run, "", format, args);
+  va_end(args);
+}
+
 void report(Run &run, const char *format, ...) {
+  ++run.templateMessages;
   char prefix[40];
   std::snprintf(prefix, sizeof prefix, "%ld/%ld ",
                 static_cast<long>(lineValue(run.inputLineCount)),
@@ -56,6 +65,7 @@ void reportX(Run &run, const char *format, ...) {
 }
 
 void vreportX(Run &run, const char *format, va_list args) {
+  ++run.templateMessages;
   char prefix[40];
   std::snprintf(prefix, sizeof prefix, "%ld/x ",
                 static_cast<long>(lineValue(run.inputLineCount)));

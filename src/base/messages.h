@@ -11,8 +11,11 @@ namespace veldran {
 // `say` prints a formatted message; `report` prefixes it with the input
 // line count and the current source's line number, `reportX` with the
 // input line count and a literal x. What printf formats is written whole,
-// zero bytes included.
+// zero bytes included. `report`, `reportX` and `sayAboutTemplate` count a
+// message about the template (which fails a --strict run).
 void say(Run &run, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
+void sayAboutTemplate(Run &run, const char *format, ...)
     __attribute__((format(printf, 2, 3)));
 void report(Run &run, const char *format, ...)
     __attribute__((format(printf, 2, 3)));

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace veldran {
@@ -82,6 +84,7 @@ enum class ExitCode : int {
   Usage = 2,        // the command line could not be understood
   InputFailed = 3,  // the input could not be opened, or a read failed
   Stopped = 4,      // storage or memory ran out, console input ended
+  Strict = 5,       // with --strict: a message about the template
 };
 
 // Thrown by abortRun; caught where the run began.
@@ -96,14 +99,43 @@ struct RunLimits {
   bool plainFastPath = true;
 };
 
+// A -D or -T definition of the command line: a line "%SET NAME=VALUE;" or
+// "%DEFT NAME:VALUE" processed before the command string.
+struct Definition {
+  bool text = false;
+  std::string name;
+  std::string value;
+};
+
+// What the command line asks of a run.
+struct RunOptions {
+  std::string input = "TEST.INP"; // "-": standard input
+  std::string output = "TEST.OUT"; // "-": standard output
+  std::vector<Definition> definitions;
+  std::optional<std::string> commandString;
+  // Where an INCLUDE name that does not exist is looked for next: the
+  // including file's directory, then these, when `searchIncludes` is set.
+  std::vector<std::string> includePath;
+  bool searchIncludes = false;
+  std::string depfile; // where to write a make rule of the files read
+  std::uint32_t storageSize = kStorageSize;
+  bool strict = false; // a message about the template fails the run
+  RunLimits limits;
+};
+
 struct Run {
-  explicit Run(Platform &p) : platform(p) {}
+  Run(Platform &p, const RunOptions &o)
+      : platform(p), options(o), limits(o.limits), storage(o.storageSize) {}
 
   Platform &platform;
+  const RunOptions &options;
   RunLimits limits;
   std::unique_ptr<OutputFile> output;
   bool writeFailed = false;
   ExitCode stopCode = ExitCode::Success; // set when the run is abandoned
+  std::uint64_t templateMessages = 0;    // messages about the template
+  // Every file opened for reading, once, in the order first opened.
+  std::vector<std::string> filesRead;
   std::int64_t counterFrequency = 0;
 
   // Input-source stack; records above `sourceDepth` are kept for reuse.

@@ -55,7 +55,8 @@ void includeLineEnd(Run &run) {
   std::string name(reinterpret_cast<const char *>(run.lineBuffer));
   int error = openInputFile(run, name);
   if (error != 0) {
-    say(run, "Include:%s DosOpen Error: return code = %d.\n", name.c_str(),
+    sayAboutTemplate(run, "Include:%s DosOpen Error: return code = %d.\n",
+                     name.c_str(),
         error);
     return;
   }

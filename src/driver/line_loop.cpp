@@ -268,13 +268,9 @@ void lineEndStep(Run &run) {
 
 } // namespace
 
-void runLineLoop(Run &run, bool commandString) {
-  if (commandString) {
-    run.lineContinues = false;
-    run.keptLength = 0;
-  } else if (!readStep(run)) {
+void runLineLoop(Run &run) {
+  if (!readStep(run))
     return;
-  }
   for (;;) {
     if (!copyPlainLines(run) && scanLine(run) == LineEnd::Ended) {
       sourceLineEndStep(run);

@@ -6,8 +6,7 @@
 
 namespace veldran {
 
-// Runs until no input source is left. With `commandString` the first line
-// (the command string, already in the current source) is scanned at once.
-void runLineLoop(Run &run, bool commandString);
+// Runs until no input source is left.
+void runLineLoop(Run &run);
 
 } // namespace veldran

@@ -15,25 +15,75 @@ namespace {
 
 constexpr std::size_t kCommandStringMax = 254;
 
-// Pushes the command string as a one-line source.
-void pushCommandString(Run &run, const std::string &arg) {
-  std::size_t n = arg.size();
+// A line given on the command line (a definition or the command string):
+// a one-line source whose line is not counted, so that its messages carry
+// 0 and 1 as their two numbers.
+void pushFirstLine(Run &run, const std::string &line) {
+  std::size_t n = line.size();
   if (n > kCommandStringMax) {
-    say(run, "Command-String verk\xFC\x81rzt");
+    sayAboutTemplate(run, "Command-String verk\xFC\x81rzt");
     n = kCommandStringMax;
   }
   InputSource &src = pushSource(run);
-  src.lineNumber = 1;
-  std::memcpy(src.buffer, arg.data(), n);
+  src.uncounted = true;
+  std::memcpy(src.buffer, line.data(), n);
   src.buffer[n] = CR;
   src.buffer[n + 1] = LF;
   src.length = static_cast<int>(n + 2);
 }
 
+std::string definitionLine(const Definition &d) {
+  return d.text ? "%DEFT " + d.name + ":" + d.value
+                : "%SET " + d.name + "=" + d.value + ";";
+}
+
+// The lines given on the command line are read before the input file: the
+// definitions in their order, then the command string.
+void pushFirstLines(Run &run) {
+  const RunOptions &o = run.options;
+  if (o.commandString)
+    pushFirstLine(run, *o.commandString);
+  for (auto d = o.definitions.rbegin(); d != o.definitions.rend(); ++d)
+    pushFirstLine(run, definitionLine(*d));
+}
+
 void endOfRunChecks(Run &run) {
   endOfRunConditionCheck(run);
   if (isRecordingOrSkipping(run.lineMode))
-    say(run, "*End* still in RPT/RPTN/MACRO\n");
+    sayAboutTemplate(run, "*End* still in RPT/RPTN/MACRO\n");
+}
+
+// A file name as make reads it in a rule.
+std::string makeEscaped(const std::string &name) {
+  std::string escaped;
+  for (char c : name) {
+    if (c == '$')
+      escaped += '$';
+    else if (c == ' ' || c == '#')
+      escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
+// A make rule: the output depends on every file the run read.
+void writeDepfile(Run &run) {
+  std::string rule = makeEscaped(run.options.output) + ":";
+  for (const std::string &name : run.filesRead)
+    rule += " " + makeEscaped(name);
+  rule += "\n";
+  int error = 0;
+  std::unique_ptr<OutputFile> file =
+      run.platform.createOutput(run.options.depfile, error);
+  if (!file) {
+    say(run, "Output CreateFile Error: %ld\n", static_cast<long>(error));
+    run.writeFailed = true;
+    return;
+  }
+  if (!file->write(reinterpret_cast<const std::uint8_t *>(rule.data()),
+                   rule.size(), error) ||
+      !file->flush(error))
+    outputFailed(run, error);
 }
 
 void closeOutput(Run &run) {
@@ -44,10 +94,9 @@ void closeOutput(Run &run) {
 }
 
 // Opens the input and the output; false when the run cannot start.
-bool openFiles(Run &run, const std::vector<std::string> &args) {
-  std::string inputName = args.size() > 0 ? args[0] : "TEST.INP";
-  std::string outputName = args.size() > 1 ? args[1] : "TEST.OUT";
-  int error = openInputFile(run, inputName);
+bool openFiles(Run &run) {
+  const std::string &outputName = run.options.output;
+  int error = openInputFile(run, run.options.input);
   if (error != 0) {
     say(run, "Input DosOpen Error: return code = %ld",
         static_cast<long>(error));
@@ -63,16 +112,14 @@ bool openFiles(Run &run, const std::vector<std::string> &args) {
   return true;
 }
 
-void processLines(Run &run, const std::vector<std::string> &args) {
+void processLines(Run &run) {
   initSymbols(run);
-  bool commandString = args.size() > 2;
-  if (commandString)
-    pushCommandString(run, args[2]);
-  runLineLoop(run, commandString);
+  pushFirstLines(run);
+  runLineLoop(run);
   endOfRunChecks(run);
 }
 
-ExitCode process(Run &run, const std::vector<std::string> &args) {
+ExitCode process(Run &run) {
   int error = 0;
   if (!run.platform.counterFrequency(run.counterFrequency, error)) {
     run.counterFrequency = 0;
@@ -80,9 +127,9 @@ ExitCode process(Run &run, const std::vector<std::string> &args) {
         error);
   }
   try {
-    if (!openFiles(run, args))
+    if (!openFiles(run))
       return run.stopCode;
-    processLines(run, args);
+    processLines(run);
   } catch (const RunAborted &) {
   } catch (const std::bad_alloc &) {
     report(run, "out of memory - abend\n");
@@ -92,18 +139,23 @@ ExitCode process(Run &run, const std::vector<std::string> &args) {
     popSource(run);
   if (run.output)
     closeOutput(run);
-  return run.writeFailed ? ExitCode::OutputFailed : run.stopCode;
+  if (!run.options.depfile.empty())
+    writeDepfile(run);
+  if (run.writeFailed)
+    return ExitCode::OutputFailed;
+  if (run.stopCode == ExitCode::Success && run.options.strict &&
+      run.templateMessages > 0)
+    return ExitCode::Strict;
+  return run.stopCode;
 }
 
 } // namespace
 
-int runVeldran(Platform &platform, const std::vector<std::string> &args,
-               const RunLimits &limits) {
+int runVeldran(Platform &platform, const RunOptions &options) {
   ExitCode code;
   try {
-    auto run = std::make_unique<Run>(platform);
-    run->limits = limits;
-    code = process(*run, args);
+    auto run = std::make_unique<Run>(platform, options);
+    code = process(*run);
   } catch (const std::bad_alloc &) {
     const char message[] = "out of memory - abend\n";
     platform.writeConsole(message, sizeof message - 1);
@@ -111,6 +163,19 @@ int runVeldran(Platform &platform, const std::vector<std::string> &args,
   }
   platform.flushConsole();
   return static_cast<int>(code);
+}
+
+int runVeldran(Platform &platform, const std::vector<std::string> &args,
+               const RunLimits &limits) {
+  RunOptions options;
+  if (args.size() > 0)
+    options.input = args[0];
+  if (args.size() > 1)
+    options.output = args[1];
+  if (args.size() > 2)
+    options.commandString = args[2];
+  options.limits = limits;
+  return runVeldran(platform, options);
 }
 
 } // namespace veldran

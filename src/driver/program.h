@@ -1,5 +1,4 @@
-// One run of the processor, from the command-line arguments to the exit
-// code.
+// One run of the processor, from its options to the exit code.
 #pragma once
 
 #include "base/run.h"
@@ -9,8 +8,10 @@
 
 namespace veldran {
 
-// Runs the processor with the command-line arguments (without the program
-// name) and returns the exit code.
+// Runs the processor and returns the exit code.
+int runVeldran(Platform &platform, const RunOptions &options);
+
+// The run of the three positional arguments: input, output, command string.
 int runVeldran(Platform &platform, const std::vector<std::string> &args,
                const RunLimits &limits = {});
 

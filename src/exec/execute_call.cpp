@@ -64,7 +64,8 @@ void runCommand(Run &run, const std::string &command) {
   ProgramResult result = run.platform.runProgram(command);
   if (!result.started) {
     run.rcOs = result.error;
-    say(run, "VELDRAN-l%05d-W CreateProcessA( %s ) returned GetLastError=%d.\n",
+    sayAboutTemplate(
+        run, "VELDRAN-l%05d-W CreateProcessA( %s ) returned GetLastError=%d.\n",
         1091, command.c_str(), static_cast<int>(result.error));
     run.rcLast = 0;
     run.timeElapsed = 0;

@@ -151,7 +151,7 @@ void bodyEnd(Run &run, bool reportOpen) {
 void endOfRunConditionCheck(Run &run) {
   std::int32_t open = run.cond.activeDepth + run.cond.inactiveDepth;
   if (open != 0)
-    say(run, "*Ende* CEND - Ende Bedingung - fehlt (%ldX)\n",
+    sayAboutTemplate(run, "*Ende* CEND - Ende Bedingung - fehlt (%ldX)\n",
         static_cast<long>(open));
 }
 
