@@ -58,7 +58,7 @@ void endOfRunChecks(Run &run) {
 
 void closeOutput(Run &run) {
   int error = 0;
-  if (!run.output->flush(error))
+  if (!run.output->commit(error))
     outputFailed(run, error);
   run.output.reset();
 }

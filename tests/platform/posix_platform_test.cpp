@@ -111,7 +111,9 @@ TEST_F(PosixPlatformTest, OutputReplacesTheFileAndKeepsEveryByte) {
     ASSERT_TRUE(out->write(bytesOf(content) + at,
                            std::min<std::size_t>(256, content.size() - at),
                            error_));
-  out.reset();
+  out->flush(error_);
+  EXPECT_EQ(readFile(path("out")), std::string(100000, 'z'));
+  EXPECT_TRUE(out->commit(error_));
   EXPECT_EQ(readFile(path("out")), content);
 }
 

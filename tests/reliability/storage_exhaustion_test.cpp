@@ -49,6 +49,7 @@ Outcome runProbe(const std::string &probe, std::uint32_t freeBytes) {
   } catch (const RunAborted &) {
     aborted = true;
   }
+  EXPECT_TRUE(run.output->commit(error));
   run.output.reset();
   return {aborted, platform.files["OUT"], platform.console};
 }
