@@ -200,8 +200,8 @@ constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
 sigset_t terminationSignals() {
   sigset_t set;
   sigemptyset(&set);
-  for (int signal : kTerminationSignals)
-    sigaddset(&set, signal);
+  for (int number : kTerminationSignals)
+    sigaddset(&set, number);
   return set;
 }
 
@@ -361,7 +361,6 @@ int openReplacing(const ReplacedFile &file, const struct stat *existing,
       return -1;
     }
     place.ids.push_back(fileId(*existing));
-    place.replacesExistingFile = true;
   }
   mode_t mode = existing ? existing->st_mode & 07777 : 0666 & ~currentUmask();
   auto temporary = std::make_unique<TemporaryFile>();
@@ -377,15 +376,16 @@ int openReplacing(const ReplacedFile &file, const struct stat *existing,
     ::close(inPlace);
   place.temporary = std::move(temporary);
   place.replacedPath = file.path();
+  place.replacesExistingFile = existing != nullptr;
   return identify(fd, place, error);
 }
 
 // The process then ends by the same signal, as it would have without the
 // handler, and leaves no temporary file behind.
-void removeTemporaryFilesAndDie(int signal) {
+void removeTemporaryFilesAndDie(int number) {
   TemporaryFile::removeAllListed();
-  ::signal(signal, SIG_DFL);
-  ::raise(signal);
+  ::signal(number, SIG_DFL);
+  ::raise(number);
 }
 
 } // namespace
