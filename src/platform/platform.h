@@ -68,7 +68,10 @@ public:
   // Opens an existing file for reading, shared with other readers. On
   // failure returns null and sets `error` (2 missing, 13 permission,
   // 21 directory, 16 the output file, also while the output is not yet
-  // committed and the file named does not exist).
+  // committed and the file named does not exist). An output refused that
+  // way is not committed where it would replace an existing file: its
+  // commit() fails with 16, and the file that was to be read stays as it
+  // was.
   virtual std::unique_ptr<InputFile> openInput(const std::string &name,
                                                int &error) = 0;
   // Opens the output file, which replaces an existing one at commit(). Fails

@@ -332,48 +332,25 @@ bool refusesNewFiles(int error) {
   return error == EACCES || error == EROFS || error == EPERM;
 }
 
-// Writes `file` in place where its directory refused the temporary file.
-// `inPlace` is the file opened for writing when it exists, else -1.
-int writeInPlaceInstead(const ReplacedFile &file, int inPlace,
-                        OutputPlace &place, int &error) {
-  if (inPlace < 0)
-    return openInPlace(file.path(), place, error);
-  if (::ftruncate(inPlace, 0) != 0) {
-    error = errno;
-    ::close(inPlace);
-    return -1;
-  }
-  return inPlace;
-}
-
 // Opens a temporary file beside `file` (described by `existing` when it
 // exists) with the permission bits the replaced file has, or a new file
-// would get.
+// would get. Where the directory refuses the temporary file, `file` is
+// written in place.
 int openReplacing(const ReplacedFile &file, const struct stat *existing,
                   OutputPlace &place, int &error) {
-  // A file that cannot be written is not replaced either; opening it
-  // changes nothing.
-  int inPlace = -1;
-  if (existing) {
-    inPlace = openRetrying(file.path(), O_WRONLY | O_CLOEXEC);
-    if (inPlace < 0) {
-      error = errno;
-      return -1;
-    }
-    place.ids.push_back(fileId(*existing));
+  // A file that cannot be written is not replaced either.
+  if (existing &&
+      ::faccessat(AT_FDCWD, file.path().c_str(), W_OK, AT_EACCESS) != 0) {
+    error = errno;
+    return -1;
   }
   mode_t mode = existing ? existing->st_mode & 07777 : 0666 & ~currentUmask();
   auto temporary = std::make_unique<TemporaryFile>();
   int fd = temporary->create(file, mode, error);
-  if (fd < 0) {
-    if (refusesNewFiles(error))
-      return writeInPlaceInstead(file, inPlace, place, error);
-    if (inPlace >= 0)
-      ::close(inPlace);
-    return -1;
-  }
-  if (inPlace >= 0)
-    ::close(inPlace);
+  if (fd < 0)
+    return refusesNewFiles(error) ? openInPlace(file.path(), place, error) : -1;
+  if (existing)
+    place.ids.push_back(fileId(*existing));
   place.temporary = std::move(temporary);
   place.replacedPath = file.path();
   place.replacesExistingFile = existing != nullptr;
@@ -441,7 +418,6 @@ public:
         flush(error);
       ::close(fd_);
     }
-    place_.temporary.reset();
     std::vector<Output *> &outputs = openFiles_->outputs;
     outputs.erase(std::find(outputs.begin(), outputs.end(), this));
   }
