@@ -80,47 +80,82 @@ private:
   int faultError_ = 0;
 };
 
+// Collects the bytes and puts them into `files` at commit().
 class MemoryPlatform::Output : public OutputFile {
 public:
   Output(MemoryPlatform &platform, std::string name)
-      : platform_(platform), name_(std::move(name)) {}
-  ~Output() override { eraseOne(platform_.openOutputs_, name_); }
+      : platform_(platform), name_(std::move(name)),
+        replacesFile_(platform.files.count(name_) != 0) {
+    platform_.openOutputs_.push_back(this);
+  }
+  ~Output() override {
+    std::vector<Output *> &outputs = platform_.openOutputs_;
+    outputs.erase(std::find(outputs.begin(), outputs.end(), this));
+  }
   Output(const Output &) = delete;
   Output &operator=(const Output &) = delete;
 
   bool write(const std::uint8_t *bytes, std::size_t count,
              int &error) override {
-    if (platform_.writeError != 0) {
-      error = platform_.writeError;
+    if (!flush(error))
       return false;
-    }
-    platform_.files[name_].append(reinterpret_cast<const char *>(bytes), count);
+    content_.append(reinterpret_cast<const char *>(bytes), count);
     return true;
   }
   bool flush(int &error) override {
-    if (platform_.writeError != 0) {
-      error = platform_.writeError;
+    if (platform_.writeError == 0)
+      return true;
+    remember(platform_.writeError);
+    error = platform_.writeError;
+    return false;
+  }
+  bool commit(int &error) override {
+    remember(platform_.writeError);
+    remember(platform_.closeError);
+    if (failure_ != 0) {
+      error = failure_;
       return false;
     }
+    platform_.files[name_] = content_;
     return true;
   }
 
+  const std::string &name() const { return name_; }
+  // An input refused because it is this output: the file it was to be read
+  // from keeps its content, and the output is not committed.
+  void refuseAsInput() {
+    if (replacesFile_)
+      remember(EBUSY);
+  }
+
 private:
+  // The first failure stays: an output that lost bytes is never committed.
+  void remember(int failure) {
+    if (failure_ == 0)
+      failure_ = failure;
+  }
+
   MemoryPlatform &platform_;
   std::string name_;
+  bool replacesFile_;
+  std::string content_;
+  int failure_ = 0;
 };
 
 std::unique_ptr<InputFile> MemoryPlatform::openInput(const std::string &name,
                                                      int &error) {
   auto file = files.find(name);
+  auto output = std::find_if(openOutputs_.begin(), openOutputs_.end(),
+                             [&](Output *o) { return o->name() == name; });
   if (directories.count(name) != 0)
     error = EISDIR;
-  else if (file == files.end())
+  else if (output != openOutputs_.end()) {
+    (*output)->refuseAsInput();
+    error = EBUSY;
+  } else if (file == files.end())
     error = ENOENT;
   else if (unreadable.count(name) != 0)
     error = EACCES;
-  else if (openOutputs_.count(name) != 0)
-    error = EBUSY;
   else {
     const ReadFault *fault = nullptr;
     for (const ReadFault &f : readFaults)
@@ -141,8 +176,6 @@ MemoryPlatform::createOutput(const std::string &name, int &error) {
   else if (unwritable.count(name) != 0)
     error = EACCES;
   else {
-    files[name].clear();
-    openOutputs_.insert(name);
     return std::make_unique<Output>(*this, name);
   }
   return nullptr;

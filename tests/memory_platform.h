@@ -22,8 +22,8 @@ public:
   MemoryPlatform(const MemoryPlatform &) = delete;
   MemoryPlatform &operator=(const MemoryPlatform &) = delete;
 
-  // Name to content. The output file's bytes appear here as they are
-  // written.
+  // Name to content. The output file's bytes appear here at its commit();
+  // until then the file keeps its old content or stays absent.
   std::map<std::string, std::string> files;
   std::set<std::string> directories; // open and create fail with 21
   std::set<std::string> unreadable;  // open fails with 13
@@ -32,6 +32,9 @@ public:
   // When non-zero, every write and flush of the output fails with this
   // error and writes nothing.
   int writeError = 0;
+  // When non-zero, the commit of the output fails with this error, as a
+  // close that reports lost bytes does.
+  int closeError = 0;
 
   // Reading the file `name` stops short of `offset`; the read that starts
   // there and every later one fails with `error`. An offset past the end
@@ -83,7 +86,7 @@ private:
   class Output;
 
   std::multiset<std::string> openInputs_;
-  std::multiset<std::string> openOutputs_;
+  std::vector<Output *> openOutputs_;
 };
 
 } // namespace veldran

@@ -25,9 +25,10 @@ struct InputSource {
   std::unique_ptr<InputFile> file;
   std::string fileName;
   std::uint32_t lineNumber = 0; // shown through lineValue
-  // A line given on the command line: its line is line 1 and is not
-  // counted as an input line.
-  bool uncounted = false;
+  // A line given on the command line, not yet read: it is taken as it
+  // stands, end-of-file marks and all, as line 1, not counted as an input
+  // line.
+  bool givenLine = false;
   int length = 0;
   int position = 0;
   SourceKind kind = SourceKind::File;

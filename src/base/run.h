@@ -109,7 +109,7 @@ struct Definition {
 
 // What the command line asks of a run.
 struct RunOptions {
-  std::string input = "TEST.INP"; // "-": standard input
+  std::string input = "TEST.INP";  // "-": standard input
   std::string output = "TEST.OUT"; // "-": standard output
   std::vector<Definition> definitions;
   std::optional<std::string> commandString;
@@ -123,8 +123,10 @@ struct RunOptions {
   RunLimits limits;
 };
 
+inline const RunOptions kDefaultRunOptions{};
+
 struct Run {
-  Run(Platform &p, const RunOptions &o)
+  explicit Run(Platform &p, const RunOptions &o = kDefaultRunOptions)
       : platform(p), options(o), limits(o.limits), storage(o.storageSize) {}
 
   Platform &platform;

@@ -8,7 +8,7 @@ InputSource &pushSource(Run &run, SourceKind kind) {
   InputSource &src = *run.sources[run.sourceDepth++];
   run.currentSource = &src;
   src.lineNumber = 0;
-  src.uncounted = false;
+  src.givenLine = false;
   src.length = 0;
   src.position = 0;
   src.kind = kind;

@@ -56,8 +56,7 @@ void includeLineEnd(Run &run) {
   int error = openInputFile(run, name);
   if (error != 0) {
     sayAboutTemplate(run, "Include:%s DosOpen Error: return code = %d.\n",
-                     name.c_str(),
-        error);
+                     name.c_str(), error);
     return;
   }
   ++run.includeDepth;

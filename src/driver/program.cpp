@@ -25,7 +25,7 @@ void pushFirstLine(Run &run, const std::string &line) {
     n = kCommandStringMax;
   }
   InputSource &src = pushSource(run);
-  src.uncounted = true;
+  src.givenLine = true;
   std::memcpy(src.buffer, line.data(), n);
   src.buffer[n] = CR;
   src.buffer[n + 1] = LF;
@@ -33,8 +33,11 @@ void pushFirstLine(Run &run, const std::string &line) {
 }
 
 std::string definitionLine(const Definition &d) {
-  return d.text ? "%DEFT " + d.name + ":" + d.value
-                : "%SET " + d.name + "=" + d.value + ";";
+  std::string line = d.text ? "%DEFT " : "%SET ";
+  line.append(d.name).append(d.text ? ":" : "=").append(d.value);
+  if (!d.text)
+    line.append(";");
+  return line;
 }
 
 // The lines given on the command line are read before the input file: the
@@ -70,7 +73,7 @@ std::string makeEscaped(const std::string &name) {
 void writeDepfile(Run &run) {
   std::string rule = makeEscaped(run.options.output) + ":";
   for (const std::string &name : run.filesRead)
-    rule += " " + makeEscaped(name);
+    rule.append(" ").append(makeEscaped(name));
   rule += "\n";
   int error = 0;
   std::unique_ptr<OutputFile> file =
@@ -82,13 +85,13 @@ void writeDepfile(Run &run) {
   }
   if (!file->write(reinterpret_cast<const std::uint8_t *>(rule.data()),
                    rule.size(), error) ||
-      !file->flush(error))
+      !file->commit(error))
     outputFailed(run, error);
 }
 
 void closeOutput(Run &run) {
   int error = 0;
-  if (!run.output->flush(error))
+  if (!run.output->commit(error))
     outputFailed(run, error);
   run.output.reset();
 }

@@ -108,16 +108,23 @@ bool readStep(Run &run) {
     }
     if (src.hasBlock())
       fillWindow(run, src);
-    skipEndOfFileMarks(src);
-    if (src.length > 0) {
-      ++run.inputLineCount;
+    if (!src.givenLine)
+      skipEndOfFileMarks(src);
+    if (src.length > 0)
       break;
-    }
     endFileSource(run);
     run.keptLength = run.lineLength;
   }
   spendBudget(run);
-  ++run.source().lineNumber;
+  InputSource &src = run.source();
+  if (src.givenLine) {
+    src.givenLine = false;
+    src.lineNumber = 1;
+  } else {
+    if (!src.isReplay())
+      ++run.inputLineCount;
+    ++src.lineNumber;
+  }
   run.lineContinues = false;
   return true;
 }

@@ -152,7 +152,7 @@ void endOfRunConditionCheck(Run &run) {
   std::int32_t open = run.cond.activeDepth + run.cond.inactiveDepth;
   if (open != 0)
     sayAboutTemplate(run, "*Ende* CEND - Ende Bedingung - fehlt (%ldX)\n",
-        static_cast<long>(open));
+                     static_cast<long>(open));
 }
 
 } // namespace veldran

@@ -22,8 +22,17 @@ public:
 };
 
 // The output file. Writes are buffered inside the implementation.
+//
+// An output that replaces a file is written into a temporary file beside it,
+// and the file named keeps its old content (or stays absent) until commit()
+// puts the new one in its place whole. Outputs that cannot be replaced that
+// way (a pipe, a terminal, a device) are written in place.
 class OutputFile {
 public:
+  // Without commit(), an output written through a temporary file removes it
+  // and leaves the file named untouched: a run that never finished never
+  // replaces its output. An output written in place writes out what is
+  // buffered.
   virtual ~OutputFile() = default;
   // Returns false and sets `error` when the bytes could not be written
   // (possibly bytes of an earlier call that were still buffered).
@@ -31,6 +40,12 @@ public:
                      int &error) = 0;
   // Writes out everything buffered; same result convention as write.
   virtual bool flush(int &error) = 0;
+  // Ends the output, once, as its last call: writes out what is buffered,
+  // closes the file and puts a temporary file in place of the file named.
+  // Returns false and sets `error` when the output is not whole: a write
+  // or flush failed (also one already reported), or the close or the
+  // replacement did. The file named is then left as it was before the run.
+  virtual bool commit(int &error) = 0;
 };
 
 struct LocalDate {
@@ -52,11 +67,16 @@ public:
 
   // Opens an existing file for reading, shared with other readers. On
   // failure returns null and sets `error` (2 missing, 13 permission,
-  // 21 directory, 16 the output file).
+  // 21 directory, 16 the output file, also while the output is not yet
+  // committed and the file named does not exist). An output refused that
+  // way is not committed where it would replace an existing file: its
+  // commit() fails with 16, and the file that was to be read stays as it
+  // was.
   virtual std::unique_ptr<InputFile> openInput(const std::string &name,
                                                int &error) = 0;
-  // Creates the output file, replacing an existing one. Fails with 16 when
-  // the name designates a file that is open for reading.
+  // Opens the output file, which replaces an existing one at commit(). Fails
+  // with 16 when the name designates a file that is open for reading, 21 for
+  // a directory.
   virtual std::unique_ptr<OutputFile> createOutput(const std::string &name,
                                                    int &error) = 0;
 

@@ -5,12 +5,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <set>
+#include <signal.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -27,6 +31,11 @@ constexpr std::size_t kFileBufferSize = 64 * 1024;
 constexpr std::size_t kDirectWrite = 16 * 1024;
 constexpr std::size_t kConsoleBufferSize = 64 * 1024;
 constexpr std::size_t kStdinBufferSize = 4 * 1024;
+// As many links as the system follows in one path.
+constexpr int kMaxLinks = 40;
+// The part of the output's name its temporary file keeps: names near the
+// limit of 255 bytes leave room for the prefix and suffix.
+constexpr std::size_t kNameKept = 200;
 
 struct FileId {
   dev_t device;
@@ -101,13 +110,273 @@ void eraseOne(std::multiset<FileId> &ids, const FileId &id) {
     ids.erase(it);
 }
 
+std::string directoryOf(const std::string &path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string lastComponentOf(const std::string &path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string joinPath(const std::string &directory, const std::string &name) {
+  return directory == "/" ? "/" + name : directory + "/" + name;
+}
+
+bool realDirectory(const std::string &directory, std::string &real) {
+  char resolved[PATH_MAX];
+  if (!::realpath(directory.c_str(), resolved))
+    return false;
+  real = resolved;
+  return true;
+}
+
+// Entries there are devices and views of processes: /dev/stdout leads
+// through /proc/self/fd to whatever the caller opened, possibly a regular
+// file opened for appending, which must be written, not replaced.
+bool isSystemDirectory(std::string_view real) {
+  for (std::string_view top : {"/dev", "/proc"})
+    if (real.starts_with(top) &&
+        (real.size() == top.size() || real[top.size()] == '/'))
+      return true;
+  return false;
+}
+
+bool readLink(const std::string &path, std::string &target) {
+  char bytes[PATH_MAX];
+  ssize_t n = ::readlink(path.c_str(), bytes, sizeof bytes);
+  if (n < 0 || static_cast<std::size_t>(n) == sizeof bytes)
+    return false;
+  target.assign(bytes, static_cast<std::size_t>(n));
+  return true;
+}
+
+// The file an output name finally designates once symbolic links are
+// followed; it need not exist yet.
+struct ReplacedFile {
+  std::string directory; // absolute, without links
+  std::string name;
+  std::string path() const { return joinPath(directory, name); }
+};
+
+// Follows the links from `name`. False when the output is written in
+// place instead: a name in a system directory (also one a link leads
+// through), a name ending in a slash, or one whose directory cannot be
+// resolved, for which opening reports the reason.
+bool resolveReplacedFile(const std::string &name, ReplacedFile &file) {
+  std::string path = name;
+  for (int link = 0; link <= kMaxLinks; ++link) {
+    std::string directory = directoryOf(path);
+    if (!realDirectory(directory, file.directory) ||
+        isSystemDirectory(file.directory))
+      return false;
+    struct stat st;
+    bool exists = ::lstat(path.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT)
+      return false;
+    if (!exists || !S_ISLNK(st.st_mode)) {
+      file.name = lastComponentOf(path);
+      return !file.name.empty();
+    }
+    std::string target;
+    if (!readLink(path, target))
+      return false;
+    path = target.starts_with('/') ? target : joinPath(directory, target);
+  }
+  return false;
+}
+
+mode_t currentUmask() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t terminationSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int number : kTerminationSignals)
+    sigaddset(&set, number);
+  return set;
+}
+
+// Holds back the termination signals while a temporary file is created,
+// renamed or removed together with its entry in the list the signal
+// handler walks: the handler never sees the list half changed, nor a file
+// that is not listed.
+class TerminationSignalsHeld {
+public:
+  TerminationSignalsHeld() {
+    sigset_t set = terminationSignals();
+    ::sigprocmask(SIG_BLOCK, &set, &previous_);
+  }
+  ~TerminationSignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  TerminationSignalsHeld(const TerminationSignalsHeld &) = delete;
+  TerminationSignalsHeld &operator=(const TerminationSignalsHeld &) = delete;
+
+private:
+  sigset_t previous_;
+};
+
+// A temporary file beside the file it is to replace, named
+// ".NAME.veldran-XXXXXX". While it exists it is listed for the handler of
+// the termination signals, which removes it.
+class TemporaryFile {
+public:
+  TemporaryFile() = default;
+  ~TemporaryFile() { remove(); }
+  TemporaryFile(const TemporaryFile &) = delete;
+  TemporaryFile &operator=(const TemporaryFile &) = delete;
+
+  // Returns the descriptor of the new file, or -1 with `error` set.
+  int create(const ReplacedFile &file, mode_t mode, int &error) {
+    std::string name = ".";
+    name.append(file.name, 0, kNameKept).append(".veldran-XXXXXX");
+    std::string path = joinPath(file.directory, name);
+    TerminationSignalsHeld held;
+    int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) {
+      error = errno;
+      return -1;
+    }
+    path_ = std::move(path);
+    next_ = listed_;
+    listed_ = this;
+    pending_ = true;
+    // Where the file system keeps no permission bits, the file has those it
+    // gets.
+    ::fchmod(fd, mode);
+    return fd;
+  }
+
+  // Renames the file over `target`; on failure removes it and sets `error`.
+  bool replace(const std::string &target, int &error) {
+    TerminationSignalsHeld held;
+    if (::rename(path_.c_str(), target.c_str()) == 0) {
+      unlist();
+      return true;
+    }
+    error = errno;
+    remove();
+    return false;
+  }
+
+  void remove() {
+    TerminationSignalsHeld held;
+    if (pending_) {
+      ::unlink(path_.c_str());
+      unlist();
+    }
+  }
+
+  // Async-signal-safe: only reads the list and unlinks.
+  static void removeAllListed() {
+    for (const TemporaryFile *file = listed_; file; file = file->next_)
+      ::unlink(file->path_.c_str());
+  }
+
+private:
+  void unlist() {
+    for (TemporaryFile **link = &listed_; *link; link = &(*link)->next_)
+      if (*link == this) {
+        *link = next_;
+        break;
+      }
+    pending_ = false;
+  }
+
+  static inline TemporaryFile *listed_ = nullptr;
+  std::string path_;
+  TemporaryFile *next_ = nullptr;
+  bool pending_ = false; // created, neither renamed nor removed
+};
+
+// Where an output's bytes go: the file itself, or a temporary file that
+// replaces the file at `replacedPath` when committed.
+struct OutputPlace {
+  std::vector<FileId> ids; // of the files written and replaced
+  std::unique_ptr<TemporaryFile> temporary;
+  std::string replacedPath;
+  bool replacesExistingFile = false;
+};
+
+// Adds the identity of the open file to `place`. On failure closes the file
+// and returns -1 with `error` set.
+int identify(int fd, OutputPlace &place, int &error) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    error = errno;
+    ::close(fd);
+    return -1;
+  }
+  place.ids.push_back(fileId(st));
+  return fd;
+}
+
+int openInPlace(const std::string &name, OutputPlace &place, int &error) {
+  int fd = openRetrying(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  return identify(fd, place, error);
+}
+
+// A directory may refuse new files and still let its files be written.
+bool refusesNewFiles(int error) {
+  return error == EACCES || error == EROFS || error == EPERM;
+}
+
+// Opens a temporary file beside `file` (described by `existing` when it
+// exists) with the permission bits the replaced file has, or a new file
+// would get. Where the directory refuses the temporary file, `file` is
+// written in place.
+int openReplacing(const ReplacedFile &file, const struct stat *existing,
+                  OutputPlace &place, int &error) {
+  // A file that cannot be written is not replaced either.
+  if (existing &&
+      ::faccessat(AT_FDCWD, file.path().c_str(), W_OK, AT_EACCESS) != 0) {
+    error = errno;
+    return -1;
+  }
+  mode_t mode = existing ? existing->st_mode & 07777 : 0666 & ~currentUmask();
+  auto temporary = std::make_unique<TemporaryFile>();
+  int fd = temporary->create(file, mode, error);
+  if (fd < 0)
+    return refusesNewFiles(error) ? openInPlace(file.path(), place, error) : -1;
+  if (existing)
+    place.ids.push_back(fileId(*existing));
+  place.temporary = std::move(temporary);
+  place.replacedPath = file.path();
+  place.replacesExistingFile = existing != nullptr;
+  return identify(fd, place, error);
+}
+
+// The process then ends by the same signal, as it would have without the
+// handler, and leaves no temporary file behind.
+void removeTemporaryFilesAndDie(int number) {
+  TemporaryFile::removeAllListed();
+  ::signal(number, SIG_DFL);
+  ::raise(number);
+}
+
 } // namespace
 
-// The identities of the files open through the platform, for the rule that
-// the output file and an input file are never the same file.
+// The files open through the platform, for the rule that the output file
+// and an input file are never the same file.
 struct PosixPlatform::OpenFiles {
   std::multiset<FileId> inputs;
-  std::multiset<FileId> outputs;
+  std::vector<Output *> outputs;
+
+  Output *outputWriting(const FileId &id) const;
+  // The output that replaces the file `name` designates, which need not
+  // exist before the output is committed.
+  Output *outputReplacing(const std::string &name) const;
 };
 
 class PosixPlatform::Input : public InputFile {
@@ -137,15 +406,20 @@ private:
 
 class PosixPlatform::Output : public OutputFile {
 public:
-  Output(int fd, FileId id, std::shared_ptr<OpenFiles> openFiles)
-      : fd_(fd), id_(id), openFiles_(std::move(openFiles)) {
+  Output(int fd, OutputPlace place, std::shared_ptr<OpenFiles> openFiles)
+      : fd_(fd), place_(std::move(place)), openFiles_(std::move(openFiles)) {
     buffer_.reserve(kFileBufferSize);
+    openFiles_->outputs.push_back(this);
   }
   ~Output() override {
-    int error = 0;
-    flush(error);
-    ::close(fd_);
-    eraseOne(openFiles_->outputs, id_);
+    if (fd_ >= 0) {
+      int error = 0;
+      if (!place_.temporary)
+        flush(error);
+      ::close(fd_);
+    }
+    std::vector<Output *> &outputs = openFiles_->outputs;
+    outputs.erase(std::find(outputs.begin(), outputs.end(), this));
   }
   Output(const Output &) = delete;
   Output &operator=(const Output &) = delete;
@@ -158,7 +432,7 @@ public:
       if (!flush(error))
         return false;
       if (count >= kDirectWrite)
-        return writeAll(fd_, bytes, count, error);
+        return remember(writeAll(fd_, bytes, count, error), error);
     }
     buffer_.insert(buffer_.end(), bytes, bytes + count);
     return true;
@@ -169,15 +443,73 @@ public:
   bool flush(int &error) override {
     bool ok = writeAll(fd_, buffer_.data(), buffer_.size(), error);
     buffer_.clear();
-    return ok;
+    return remember(ok, error);
+  }
+
+  // The result of close() counts: network file systems and quotas report
+  // lost bytes there.
+  bool commit(int &error) override {
+    int flushError = 0;
+    flush(flushError);
+    if (::close(fd_) != 0)
+      remember(false, errno);
+    fd_ = -1;
+    if (failure_ == 0 && place_.temporary)
+      place_.temporary->replace(place_.replacedPath, failure_);
+    place_.temporary.reset();
+    if (failure_ == 0)
+      return true;
+    error = failure_;
+    return false;
+  }
+
+  bool writes(const FileId &id) const {
+    return std::find(place_.ids.begin(), place_.ids.end(), id) !=
+           place_.ids.end();
+  }
+  bool replaces(const std::string &path) const {
+    return !place_.replacedPath.empty() && place_.replacedPath == path;
+  }
+  // An input refused because it is this output: the file it was to be read
+  // from keeps its content, and the output is not committed.
+  void refuseAsInput() {
+    if (place_.replacesExistingFile)
+      remember(false, EBUSY);
   }
 
 private:
+  // The first failure stays: an output that lost bytes is never whole.
+  bool remember(bool ok, int error) {
+    if (!ok && failure_ == 0)
+      failure_ = error;
+    return ok;
+  }
+
   int fd_;
-  FileId id_;
+  OutputPlace place_;
   std::shared_ptr<OpenFiles> openFiles_;
   std::vector<std::uint8_t> buffer_;
+  int failure_ = 0;
 };
+
+PosixPlatform::Output *
+PosixPlatform::OpenFiles::outputWriting(const FileId &id) const {
+  for (Output *output : outputs)
+    if (output->writes(id))
+      return output;
+  return nullptr;
+}
+
+PosixPlatform::Output *
+PosixPlatform::OpenFiles::outputReplacing(const std::string &name) const {
+  ReplacedFile file;
+  if (outputs.empty() || !resolveReplacedFile(name, file))
+    return nullptr;
+  for (Output *output : outputs)
+    if (output->replaces(file.path()))
+      return output;
+  return nullptr;
+}
 
 // Standard input as the byte source of scanConsoleWord. The end of the
 // input (or a read error) is final, as it is for a stdio stream.
@@ -214,6 +546,10 @@ PosixPlatform::PosixPlatform()
   // of ending the process: the console's failures are ignored and the
   // output file's reported, and the output written so far is kept.
   previousPipeAction_ = std::signal(SIGPIPE, SIG_IGN);
+  // With SIGCHLD ignored by the caller, the programs started would leave no
+  // exit status to wait for.
+  previousChildAction_ = std::signal(SIGCHLD, SIG_DFL);
+  installTerminationHandler();
   consoleIsTerminal_ = ::isatty(1) == 1;
   console_.reserve(kConsoleBufferSize);
   ::tzset();
@@ -221,7 +557,24 @@ PosixPlatform::PosixPlatform()
 
 PosixPlatform::~PosixPlatform() {
   flushConsole();
+  for (std::size_t i = 0; i < std::size(kTerminationSignals); ++i)
+    ::sigaction(kTerminationSignals[i], &previousTerminationActions_[i],
+                nullptr);
+  std::signal(SIGCHLD, previousChildAction_);
   std::signal(SIGPIPE, previousPipeAction_);
+}
+
+// A signal the caller ignores (nohup, a background job) stays ignored.
+void PosixPlatform::installTerminationHandler() {
+  struct sigaction action {};
+  action.sa_handler = removeTemporaryFilesAndDie;
+  action.sa_mask = terminationSignals();
+  for (std::size_t i = 0; i < std::size(kTerminationSignals); ++i) {
+    struct sigaction &previous = previousTerminationActions_[i];
+    ::sigaction(kTerminationSignals[i], nullptr, &previous);
+    if (previous.sa_handler != SIG_IGN)
+      ::sigaction(kTerminationSignals[i], &action, nullptr);
+  }
 }
 
 std::unique_ptr<InputFile> PosixPlatform::openInput(const std::string &name,
@@ -230,19 +583,26 @@ std::unique_ptr<InputFile> PosixPlatform::openInput(const std::string &name,
     error = ENOENT;
     return nullptr;
   }
+  if (Output *output = openFiles_->outputReplacing(name)) {
+    output->refuseAsInput();
+    error = EBUSY;
+    return nullptr;
+  }
   int fd = openRetrying(name, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     error = errno;
     return nullptr;
   }
   struct stat st;
+  Output *output = nullptr;
   if (::fstat(fd, &st) != 0)
     error = errno;
   else if (S_ISDIR(st.st_mode))
     error = EISDIR;
-  else if (openFiles_->outputs.count(fileId(st)) != 0)
+  else if ((output = openFiles_->outputWriting(fileId(st)))) {
+    output->refuseAsInput();
     error = EBUSY;
-  else {
+  } else {
     openFiles_->inputs.insert(fileId(st));
     return std::make_unique<Input>(fd, fileId(st), openFiles_);
   }
@@ -256,30 +616,28 @@ std::unique_ptr<OutputFile> PosixPlatform::createOutput(const std::string &name,
     error = ENOENT;
     return nullptr;
   }
-  // Checked before opening, since opening truncates.
+  // Checked before opening, since opening in place truncates.
   struct stat st;
-  if (::stat(name.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      error = EISDIR;
-      return nullptr;
-    }
-    if (openFiles_->inputs.count(fileId(st)) != 0) {
-      error = EBUSY;
-      return nullptr;
-    }
-  }
-  int fd = openRetrying(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    error = errno;
+  bool exists = ::stat(name.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) {
+    error = EISDIR;
     return nullptr;
   }
-  if (::fstat(fd, &st) != 0) {
-    error = errno;
-    ::close(fd);
+  if (exists && openFiles_->inputs.count(fileId(st)) != 0) {
+    error = EBUSY;
     return nullptr;
   }
-  openFiles_->outputs.insert(fileId(st));
-  return std::make_unique<Output>(fd, fileId(st), openFiles_);
+  // Pipes, terminals and devices are written in place.
+  OutputPlace place;
+  ReplacedFile replaced;
+  bool replaceable =
+      (!exists || S_ISREG(st.st_mode)) && resolveReplacedFile(name, replaced);
+  int fd = replaceable
+               ? openReplacing(replaced, exists ? &st : nullptr, place, error)
+               : openInPlace(name, place, error);
+  if (fd < 0)
+    return nullptr;
+  return std::make_unique<Output>(fd, std::move(place), openFiles_);
 }
 
 bool PosixPlatform::counterFrequency(std::int64_t &ticksPerSecond, int &) {

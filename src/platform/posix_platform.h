@@ -4,9 +4,11 @@
 
 #include "platform/platform.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <signal.h>
 #include <string>
 #include <vector>
 
@@ -14,18 +16,30 @@ namespace veldran {
 
 class PosixPlatform : public Platform {
 public:
+  // Sets SIGPIPE to be ignored, SIGCHLD to its default action, and for
+  // SIGINT, SIGTERM and SIGHUP (unless ignored) a handler that removes the
+  // temporary output files and ends the process by the same signal.
   PosixPlatform();
-  // Writes out what is left in the console buffer.
+  // Writes out what is left in the console buffer and restores the signal
+  // actions.
   ~PosixPlatform() override;
   PosixPlatform(const PosixPlatform &) = delete;
   PosixPlatform &operator=(const PosixPlatform &) = delete;
 
-  // Fails with 16 when the file (under any name) is the open output file.
+  // Fails with 16 when the file (under any name) is the open output file,
+  // or the file it replaces.
   std::unique_ptr<InputFile> openInput(const std::string &name,
                                        int &error) override;
   // Fails with 16, without truncating anything, when the name designates a
   // file open for reading through this platform, also through a hard or
-  // symbolic link.
+  // symbolic link. A regular file, or a name that does not exist yet, is
+  // written into ".NAME.veldran-XXXXXX" in the directory of the file the
+  // name leads to through symbolic links; commit() renames it over that
+  // file, and the new file gets the old one's permission bits (a new one
+  // 0666 under the umask). Written in place, as opened with O_TRUNC: what
+  // is not a regular file, a name under /dev or /proc (/dev/stdout may
+  // lead to a file the shell opened for appending), and a file whose
+  // directory refuses new files.
   std::unique_ptr<OutputFile> createOutput(const std::string &name,
                                            int &error) override;
 
@@ -54,6 +68,8 @@ private:
   class Output;
   class StandardInput;
 
+  void installTerminationHandler();
+
   // Shared with the open files, which may outlive the platform.
   std::shared_ptr<OpenFiles> openFiles_;
   std::string console_;
@@ -63,6 +79,8 @@ private:
   std::size_t stdinEnd_ = 0;
   bool stdinEnded_ = false;
   void (*previousPipeAction_)(int) = nullptr;
+  void (*previousChildAction_)(int) = nullptr;
+  std::array<struct sigaction, 3> previousTerminationActions_{};
 };
 
 } // namespace veldran

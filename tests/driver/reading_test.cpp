@@ -20,7 +20,7 @@ Result runWith(const std::string &input, std::size_t readChunk) {
   MemoryPlatform platform;
   platform.files["TEST.INP"] = input;
   platform.readChunk = readChunk;
-  runVeldran(platform, {});
+  runVeldran(platform, RunOptions{});
   return {platform.files["TEST.OUT"], platform.console};
 }
 

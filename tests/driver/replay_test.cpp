@@ -11,7 +11,8 @@ TEST(ReplayBudget, AnEmptyEndlessBodyEndsTheRunAndShortOnesFit) {
   MemoryPlatform platform;
   platform.files["TEST.INP"] =
       "%RPTN 100;\r\n%REND\r\na\r\n%RPT\r\n%REND\r\nb\r\n";
-  EXPECT_EQ(runVeldran(platform, {}, RunLimits{1000}), 4);
+  EXPECT_EQ(runVeldran(platform, std::vector<std::string>{}, RunLimits{1000}),
+            4);
   EXPECT_EQ(platform.files["TEST.OUT"], "a\r\n");
 }
 

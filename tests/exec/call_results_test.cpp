@@ -46,7 +46,7 @@ TEST(CallResults, ExitCodeTimeAndCounterWarnings) {
     platform.files["TEST.INP"] =
         "%CALL:  prog a%HEXA:00;b  \r\n"
         "%INT:$RC_LAST;/%INT:$RC_OS;/%INT:$TIME_E;\r\n";
-    EXPECT_EQ(runVeldran(platform, {}), 0);
+    EXPECT_EQ(runVeldran(platform, RunOptions{}), 0);
     EXPECT_EQ(platform.files["TEST.OUT"], std::string(row.output) + "\r\n");
     EXPECT_EQ(platform.console, row.console);
     EXPECT_EQ(platform.commandLines, std::vector<std::string>{"prog a"});

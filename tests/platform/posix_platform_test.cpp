@@ -96,6 +96,37 @@ TEST_F(PosixPlatformTest, OutputAndInputAreNeverTheSameFile) {
   EXPECT_NE(platform_.openInput(path("in"), error_), nullptr);
 }
 
+// Until the output is committed, the file it replaces need not exist: its
+// name, also through a link, is the output's all the same.
+TEST_F(PosixPlatformTest, AnOutputNotYetCommittedIsNoInput) {
+  ASSERT_EQ(::symlink(path("new").c_str(), path("sym").c_str()), 0);
+  auto out = platform_.createOutput(path("new"), error_);
+  ASSERT_NE(out, nullptr);
+  for (const char *name : {"new", "sym"}) {
+    error_ = 0;
+    EXPECT_EQ(platform_.openInput(path(name), error_), nullptr) << name;
+    EXPECT_EQ(error_, 16) << name;
+  }
+  ASSERT_TRUE(out->commit(error_));
+  out.reset();
+  EXPECT_NE(platform_.openInput(path("sym"), error_), nullptr);
+}
+
+// A run that never finished leaves the file as it was, and nothing else.
+TEST_F(PosixPlatformTest, AnOutputNeverCommittedLeavesNoTrace) {
+  writeFile(path("out"), "old");
+  for (const char *name : {"out", "new"}) {
+    auto out = platform_.createOutput(path(name), error_);
+    ASSERT_NE(out, nullptr);
+    ASSERT_TRUE(out->write(bytesOf(std::string(100000, 'x')), 100000, error_));
+  }
+  EXPECT_EQ(readFile(path("out")), "old");
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(dir_.path()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"out"});
+}
+
 TEST_F(PosixPlatformTest, OutputReplacesTheFileAndKeepsEveryByte) {
   writeFile(path("out"), std::string(100000, 'z'));
   const std::string content = sampleBytes(250000);
@@ -111,7 +142,9 @@ TEST_F(PosixPlatformTest, OutputReplacesTheFileAndKeepsEveryByte) {
     ASSERT_TRUE(out->write(bytesOf(content) + at,
                            std::min<std::size_t>(256, content.size() - at),
                            error_));
-  out.reset();
+  out->flush(error_);
+  EXPECT_EQ(readFile(path("out")), std::string(100000, 'z'));
+  EXPECT_TRUE(out->commit(error_));
   EXPECT_EQ(readFile(path("out")), content);
 }
 

@@ -38,16 +38,17 @@ Outcome runProbe(const std::string &probe, std::uint32_t freeBytes) {
   run.output = platform.createOutput("OUT", error);
   initSymbols(run);
   openInputFile(run, "SETUP");
-  runLineLoop(run, false);
+  runLineLoop(run);
   EXPECT_GE(run.storage.freeBytes(), freeBytes);
   run.storage.textTop = run.storage.stackTop - freeBytes;
   openInputFile(run, "PROBE");
   bool aborted = false;
   try {
-    runLineLoop(run, false);
+    runLineLoop(run);
   } catch (const RunAborted &) {
     aborted = true;
   }
+  EXPECT_TRUE(run.output->commit(error));
   run.output.reset();
   return {aborted, platform.files["OUT"], platform.console};
 }
