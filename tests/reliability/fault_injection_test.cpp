@@ -1,7 +1,10 @@
 // Failures of the system services injected through the in-memory platform,
 // and input of any quality: random bytes, repeat blocks nested deeper than
 // the storage allows.
+#include "base/symbol_table.h"
+#include "driver/line_loop.h"
 #include "driver/program.h"
+#include "driver/reading.h"
 #include "memory_platform.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +50,16 @@ TEST(FaultInjection, AFailedWriteIsReportedOnceAndEndsTheRunWithOne) {
     EXPECT_EQ(r.output, "");
     EXPECT_EQ(r.console, console);
   }
+}
+
+TEST(FaultInjection, AFailedCloseLeavesTheOldOutputAndEndsWithOne) {
+  MemoryPlatform platform;
+  platform.files["TEST.OUT"] = "old\r\n";
+  platform.closeError = 5;
+  Result r = run(platform, "new\r\n");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.output, "old\r\n");
+  EXPECT_EQ(r.console, "VELDRAN-l00870-W WriteFile() Error 5.\n");
 }
 
 TEST(FaultInjection, AReadFailureEndsTheRunWithThree) {
@@ -123,6 +136,23 @@ TEST(HostileInput, RandomBytesWithCommandsEndNormallyAndWithoutFollowTheLines) {
     EXPECT_TRUE(actual.output == expected.output);
     EXPECT_EQ(actual.console, expected.console);
   }
+}
+
+TEST(HostileInput, LineCountersWrapAndShowTheirSignedValue) {
+  // 2^31 lines cannot be read in a test: the counters start close to it.
+  MemoryPlatform platform;
+  platform.files["IN"] = "%INT:$LINE_A; %INT:$LINE_O;\r\n%NOSUCH\r\n";
+  int error = 0;
+  veldran::Run state{platform};
+  state.output = platform.createOutput("OUT", error);
+  initSymbols(state);
+  openInputFile(state, "IN");
+  state.inputLineCount = state.outputLineNumber = 0x7FFFFFFF;
+  runLineLoop(state);
+  state.output->commit(error);
+  EXPECT_EQ(platform.files["OUT"], "-2147483648 2147483647\r\n\r\n");
+  EXPECT_EQ(platform.console,
+            "-2147483647/2 command not defined: NOSUCH          \n");
 }
 
 TEST(HostileInput, RepeatBlocksNestedBeyondTheStorageEndTheRun) {

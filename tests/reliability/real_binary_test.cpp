@@ -46,6 +46,19 @@ TEST(RealBinary, ClosedStandardStreamsAreTakenByNoFile) {
   EXPECT_EQ(readFile(dir.path() / "OUT"), "one\r\n");
 }
 
+TEST(RealBinary, OutOfMemoryIsReportedAndKeepsTheOutput) {
+  if (kSanitized)
+    GTEST_SKIP() << "the sanitizers need memory of their own";
+  // Every call of a recursive macro takes an input-source record: they use
+  // up 16 MB before the storage area is full.
+  TempDir dir("out-of-memory");
+  writeFile(dir.path() / "IN", "before\r\n%MACRO:R;\r\n%MEND\r\n"
+                               "%MACRO:R;\r\n%R;\r\n%MEND\r\n%R;\r\n");
+  runShell(dir.path(), kBinary + " IN OUT >console", 4);
+  EXPECT_EQ(readFile(dir.path() / "console"), "7/1 out of memory - abend\n");
+  EXPECT_EQ(readFile(dir.path() / "OUT"), "before\r\n");
+}
+
 TEST(RealBinary, ConsoleOrOutputReaderThatGoesAway) {
   // Far more messages than a pipe holds; each line with a message is
   // written as an empty line.
