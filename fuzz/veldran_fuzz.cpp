@@ -1,12 +1,19 @@
-// libFuzzer target: runs a whole processor in-process on fuzzed bytes.
+// libFuzzer targets: run a whole processor in-process on fuzzed bytes.
 // The bytes are split at each "\n@@" into the input file, the command
-// string, the console input and two files the input may INCLUDE (named A
-// and B); a line budget ends endless repeat loops.
+// string, the console input, two files the input may INCLUDE (named A and
+// B) and a control part whose bytes choose the read chunk size and the
+// disk space of the platform. A line budget ends endless repeat loops.
+//
+// Built with VELDRAN_FUZZ_PATHS, the target runs the bytes twice, with and
+// without the fast path for plain text, and stops when the two runs
+// differ in their files, console or exit code.
 #include "driver/program.h"
 #include "memory_platform.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,18 +28,20 @@ std::vector<std::string> splitParts(std::string_view data) {
   for (;;) {
     std::size_t at = data.find(kSeparator);
     parts.emplace_back(data.substr(0, at));
-    if (at == std::string_view::npos || parts.size() == 5)
+    if (at == std::string_view::npos || parts.size() == 6)
       return parts;
     data.remove_prefix(at + kSeparator.size());
   }
 }
 
-} // namespace
+struct Outcome {
+  std::map<std::string, std::string> files;
+  std::string console;
+  int exitCode;
+  bool operator==(const Outcome &) const = default;
+};
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
-                                      std::size_t size) {
-  std::vector<std::string> parts =
-      splitParts({reinterpret_cast<const char *>(data), size});
+Outcome runParts(const std::vector<std::string> &parts, bool fastPath) {
   veldran::MemoryPlatform platform;
   platform.files["TEST.INP"] = parts[0];
   std::vector<std::string> args = {"TEST.INP", "TEST.OUT"};
@@ -44,8 +53,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
     platform.files["A"] = parts[3];
   if (parts.size() > 4)
     platform.files["B"] = parts[4];
+  if (parts.size() > 5 && !parts[5].empty()) {
+    const std::string &control = parts[5];
+    platform.readChunk = static_cast<unsigned char>(control[0]);
+    if (control.size() > 2)
+      platform.diskSpace = static_cast<unsigned char>(control[1]) * 256u +
+                           static_cast<unsigned char>(control[2]);
+  }
   veldran::RunLimits limits;
   limits.lineBudget = kLineBudget;
-  veldran::runVeldran(platform, args, limits);
+  limits.plainFastPath = fastPath;
+  int exitCode = veldran::runVeldran(platform, args, limits);
+  return {platform.files, platform.console, exitCode};
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
+                                      std::size_t size) {
+  std::vector<std::string> parts =
+      splitParts({reinterpret_cast<const char *>(data), size});
+#ifdef VELDRAN_FUZZ_PATHS
+  if (!(runParts(parts, true) == runParts(parts, false)))
+    std::abort();
+#else
+  runParts(parts, true);
+#endif
   return 0;
 }

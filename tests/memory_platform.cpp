@@ -97,6 +97,8 @@ public:
 
   bool write(const std::uint8_t *bytes, std::size_t count,
              int &error) override {
+    if (content_.size() + count > platform_.diskSpace)
+      platform_.writeError = ENOSPC;
     if (!flush(error))
       return false;
     content_.append(reinterpret_cast<const char *>(bytes), count);

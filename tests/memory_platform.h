@@ -32,6 +32,9 @@ public:
   // When non-zero, every write and flush of the output fails with this
   // error and writes nothing.
   int writeError = 0;
+  // The disk fills up when an output would grow beyond this many bytes:
+  // from then on writeError is 28.
+  std::size_t diskSpace = SIZE_MAX;
   // When non-zero, the commit of the output fails with this error, as a
   // close that reports lost bytes does.
   int closeError = 0;
