@@ -183,6 +183,15 @@ MemoryPlatform::createOutput(const std::string &name, int &error) {
   return nullptr;
 }
 
+std::unique_ptr<InputFile> MemoryPlatform::openStandardInput(int &) {
+  return std::make_unique<Input>(*this, "-", standardInput, nullptr);
+}
+
+// Standard output's bytes appear as the file "-".
+std::unique_ptr<OutputFile> MemoryPlatform::createStandardOutput(int &) {
+  return std::make_unique<Output>(*this, "-");
+}
+
 bool MemoryPlatform::counterFrequency(std::int64_t &ticksPerSecond,
                                       int &error) {
   if (frequencyFails) {

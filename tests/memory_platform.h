@@ -54,6 +54,7 @@ public:
   std::vector<ReadFault> readFaults;
 
   std::string console;      // everything written to the console
+  std::string standardInput; // read as the input file "-"
   std::string consoleInput; // read by readConsoleWord, consumed as read
 
   LocalDate date{6, 12, 2026};
@@ -76,6 +77,8 @@ public:
                                        int &error) override;
   std::unique_ptr<OutputFile> createOutput(const std::string &name,
                                            int &error) override;
+  std::unique_ptr<InputFile> openStandardInput(int &error) override;
+  std::unique_ptr<OutputFile> createStandardOutput(int &error) override;
   bool counterFrequency(std::int64_t &ticksPerSecond, int &error) override;
   bool counter(std::int64_t &value, int &error) override;
   LocalDate today() override;

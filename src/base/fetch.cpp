@@ -8,8 +8,11 @@ namespace veldran {
 
 namespace {
 
-void reportName(Run &run, const char *text, const Name &name) {
-  report(run, "%s : %.*s\n", text, nameLength(name), name.data());
+// `format` takes the name's length and bytes.
+void reportName(Run &run, const char *format, const Name &name)
+    __attribute__((format(printf, 2, 0)));
+void reportName(Run &run, const char *format, const Name &name) {
+  report(run, format, nameLength(name), name.data());
 }
 
 } // namespace
@@ -17,12 +20,12 @@ void reportName(Run &run, const char *text, const Name &name) {
 std::int64_t fetchNumeric(Run &run, const Name &name) {
   Lookup hit = lookupSymbol(run, LookupScope::ALL, name);
   if (!hit.found) {
-    reportName(run, "numerische Variable nicht definiert", name);
+    reportName(run, "numerische Variable nicht definiert : %.*s\n", name);
     return 0;
   }
   SymbolEntry e = run.storage.entry(hit.entry);
   if (e.flags & SYM_TEXT) {
-    reportName(run, "numerische Variable gesucht - Text gefunden", name);
+    reportName(run, "numerische Variable gesucht - Text gefunden : %.*s\n", name);
     return 0;
   }
   if (e.flags & SYM_SYSTEM)
@@ -33,12 +36,12 @@ std::int64_t fetchNumeric(Run &run, const Name &name) {
 std::optional<SymbolEntry> fetchText(Run &run, const Name &name) {
   Lookup hit = lookupSymbol(run, LookupScope::ALL, name);
   if (!hit.found) {
-    reportName(run, "Text-Variable nicht definiert", name);
+    reportName(run, "Text-Variable nicht definiert : %.*s\n", name);
     return std::nullopt;
   }
   SymbolEntry e = run.storage.entry(hit.entry);
   if (!(e.flags & SYM_TEXT)) {
-    reportName(run, "Text-Variable gesucht - Nummer gefunden", name);
+    reportName(run, "Text-Variable gesucht - Nummer gefunden : %.*s\n", name);
     return std::nullopt;
   }
   if (e.flags & SYM_SYSTEM)

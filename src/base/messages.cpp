@@ -7,7 +7,12 @@ namespace veldran {
 
 namespace {
 
-void vsay(Run &run, const char *prefix, const char *format, va_list args) {
+// The format is the processor's own text, shown as the console wants it;
+// what it formats in (names, texts, bytes) is written as it is.
+void vsay(Run &run, const char *prefix, const char *systemFormat,
+          va_list args) {
+  std::string storage;
+  const char *format = run.platform.systemText(systemFormat, storage);
   char text[1024];
   va_list again;
   va_copy(again, args);
@@ -70,6 +75,16 @@ void vreportX(Run &run, const char *format, va_list args) {
   std::snprintf(prefix, sizeof prefix, "%ld/x ",
                 static_cast<long>(lineValue(run.inputLineCount)));
   vsay(run, prefix, format, args);
+}
+
+void reportText(Run &run, const char *text) {
+  std::string storage;
+  report(run, "%s", run.platform.systemText(text, storage));
+}
+
+void reportXText(Run &run, const char *text) {
+  std::string storage;
+  reportX(run, "%s", run.platform.systemText(text, storage));
 }
 
 void outputFailed(Run &run, int error) {

@@ -22,6 +22,9 @@ void report(Run &run, const char *format, ...)
 void reportX(Run &run, const char *format, ...)
     __attribute__((format(printf, 2, 3)));
 void vreportX(Run &run, const char *format, va_list args);
+// `report` and `reportX` of a fixed text of the processor's own.
+void reportText(Run &run, const char *text);
+void reportXText(Run &run, const char *text);
 
 // Reports a failed write to the output file (once per run); the run ends
 // with exit code 1.

@@ -3,7 +3,9 @@
 #include "base/collection.h"
 #include "base/messages.h"
 #include "base/scanner.h"
+#include "base/source_stack.h"
 #include "driver/reading.h"
+#include "platform/include_path.h"
 
 #include <string>
 
@@ -39,6 +41,24 @@ Next cmdInclude(Run &run) {
   return Next::GoOn;
 }
 
+namespace {
+
+// An INCLUDE name that does not exist is looked for along the search path
+// when one is given. Without a hit, the first try's error stands.
+int openIncluded(Run &run, const std::string &name) {
+  int error = openInputFile(run, name);
+  if (error != Platform::kNotFound || !run.options.searchIncludes)
+    return error;
+  for (const std::string &candidate :
+       includeCandidates(name, nearestFileSource(run).fileName,
+                         run.options.includePath))
+    if (openInputFile(run, candidate) == 0)
+      return 0;
+  return error;
+}
+
+} // namespace
+
 void displayLineEnd(Run &run) {
   stripLineEnd(run);
   run.lineBuffer[run.lineLength] = 0;
@@ -53,7 +73,7 @@ void includeLineEnd(Run &run) {
   }
   run.lineBuffer[run.lineLength] = 0;
   std::string name(reinterpret_cast<const char *>(run.lineBuffer));
-  int error = openInputFile(run, name);
+  int error = openIncluded(run, name);
   if (error != 0) {
     sayAboutTemplate(run, "Include:%s DosOpen Error: return code = %d.\n",
                      name.c_str(), error);

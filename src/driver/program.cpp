@@ -99,14 +99,16 @@ void closeOutput(Run &run) {
 // Opens the input and the output; false when the run cannot start.
 bool openFiles(Run &run) {
   const std::string &outputName = run.options.output;
-  int error = openInputFile(run, run.options.input);
+  int error = run.options.input == "-" ? openStandardInput(run)
+                                       : openInputFile(run, run.options.input);
   if (error != 0) {
     say(run, "Input DosOpen Error: return code = %ld",
         static_cast<long>(error));
     run.stopCode = ExitCode::InputFailed;
     return false;
   }
-  run.output = run.platform.createOutput(outputName, error);
+  run.output = outputName == "-" ? run.platform.createStandardOutput(error)
+                                 : run.platform.createOutput(outputName, error);
   if (!run.output) {
     say(run, "Output CreateFile Error: %ld\n", static_cast<long>(error));
     run.stopCode = ExitCode::OutputFailed;

@@ -82,16 +82,41 @@ void setWindow(InputSource &src, std::uint32_t start) {
   src.position = 0;
 }
 
-int openInputFile(Run &run, const std::string &name) {
-  int error = 0;
-  std::unique_ptr<InputFile> file = run.platform.openInput(name, error);
-  if (!file)
-    return error;
+namespace {
+
+void pushFile(Run &run, std::unique_ptr<InputFile> file,
+              const std::string &name) {
   InputSource &src = pushSource(run);
   src.file = std::move(file);
   src.fileName = name;
   src.block.reset(new std::uint8_t[kFirstBlock]);
   src.blockSize = kFirstBlock;
+}
+
+void noteFileRead(Run &run, const std::string &name) {
+  std::vector<std::string> &read = run.filesRead;
+  if (std::find(read.begin(), read.end(), name) == read.end())
+    read.push_back(name);
+}
+
+} // namespace
+
+int openInputFile(Run &run, const std::string &name) {
+  int error = 0;
+  std::unique_ptr<InputFile> file = run.platform.openInput(name, error);
+  if (!file)
+    return error;
+  pushFile(run, std::move(file), name);
+  noteFileRead(run, name);
+  return 0;
+}
+
+int openStandardInput(Run &run) {
+  int error = 0;
+  std::unique_ptr<InputFile> file = run.platform.openStandardInput(error);
+  if (!file)
+    return error;
+  pushFile(run, std::move(file), "-");
   return 0;
 }
 

@@ -11,6 +11,8 @@ namespace veldran {
 // Opens a file and pushes it as the new current source. Returns 0 or the
 // system error code; nothing is pushed on failure.
 int openInputFile(Run &run, const std::string &name);
+// The same for standard input, named "-".
+int openStandardInput(Run &run);
 
 // Puts the next line into the current source's buffer. Returns false when
 // no source is left.

@@ -16,7 +16,7 @@ namespace {
 
 Next startCollecting(Run &run, LineMode mode, const char *missingColon) {
   if (run.currentChar != ':') {
-    report(run, "%s", missingColon);
+    reportText(run, missingColon);
     return skipLine(run);
   }
   beginCollection(run, mode);

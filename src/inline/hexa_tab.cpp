@@ -17,7 +17,7 @@ int hexValue(std::uint8_t c) {
 }
 
 Next dropLine(Run &run, const char *message) {
-  report(run, "%s", message);
+  reportText(run, message);
   run.lineMode = LineMode::Suppressed;
   return Next::GoOn;
 }

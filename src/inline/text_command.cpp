@@ -61,7 +61,7 @@ Next cmdText(Run &run) {
   try {
     parse(run, start, maxLength);
   } catch (const SyntaxError &e) {
-    report(run, "%s", e.message);
+    reportText(run, e.message);
     releaseStack(run, kTextWorkRecordSize);
     run.lineMode = LineMode::Suppressed;
     return Next::GoOn;

@@ -174,7 +174,7 @@ void Binder::appendArgByte(SymbolEntry &parameter, std::uint8_t c,
   StorageArea &s = run_.storage;
   std::uint32_t needed = twoBytes ? 2 : 1;
   if (s.stackTop - s.textTop < needed) {
-    reportX(run_, "%s", overflow);
+    reportXText(run_, overflow);
     abortRun(run_, ExitCode::Stopped);
   }
   appendText(run_, &c, 1);

@@ -79,6 +79,12 @@ public:
   // a directory.
   virtual std::unique_ptr<OutputFile> createOutput(const std::string &name,
                                                    int &error) = 0;
+  // Standard input as the input file, and standard output as the output
+  // file (written in place).
+  virtual std::unique_ptr<InputFile> openStandardInput(int &error) = 0;
+  virtual std::unique_ptr<OutputFile> createStandardOutput(int &error) = 0;
+  // The error code of a name that does not exist.
+  static constexpr int kNotFound = 2;
 
   // The monotonic counter and its ticks per second.
   virtual bool counterFrequency(std::int64_t &ticksPerSecond, int &error) = 0;
@@ -89,6 +95,12 @@ public:
   // The console sink: every message of the processor goes through here.
   virtual void writeConsole(const char *bytes, std::size_t count) = 0;
   virtual void flushConsole() = 0;
+  // A text of the processor's own (a message format, in code page 850) as
+  // the console shows it: `text` itself, or a conversion kept in
+  // `storage`. User bytes that a message carries are written as they are.
+  virtual const char *systemText(const char *text, std::string &) {
+    return text;
+  }
 
   // Reads the next whitespace-separated word of at most 80 bytes from the
   // console input, as scanf("%80s") does. Returns false at the end of the

@@ -1,7 +1,9 @@
 #include "platform/posix_platform.h"
 
+#include "platform/code_page.h"
 #include "platform/command_line.h"
 #include "platform/console_word.h"
+#include "platform/text_mode.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -523,7 +525,10 @@ public:
         return -1;
       // Whatever was written as a prompt must be visible before waiting.
       p_.flushConsole();
-      long n = readRetrying(0, p_.stdin_.data(), p_.stdin_.size());
+      long n = p_.consoleInputFd_ < 0
+                   ? 0
+                   : readRetrying(p_.consoleInputFd_, p_.stdin_.data(),
+                                  p_.stdin_.size());
       if (n <= 0) {
         p_.stdinEnded_ = true;
         return -1;
@@ -539,8 +544,11 @@ private:
   PosixPlatform &p_;
 };
 
-PosixPlatform::PosixPlatform()
-    : openFiles_(std::make_shared<OpenFiles>()), stdin_(kStdinBufferSize) {
+PosixPlatform::PosixPlatform() : PosixPlatform(Options{}) {}
+
+PosixPlatform::PosixPlatform(const Options &options)
+    : options_(options), openFiles_(std::make_shared<OpenFiles>()),
+      stdin_(kStdinBufferSize) {
   keepStandardDescriptorsOpen();
   // A reader that goes away (veldran ... | head) makes writes fail instead
   // of ending the process: the console's failures are ignored and the
@@ -550,13 +558,19 @@ PosixPlatform::PosixPlatform()
   // exit status to wait for.
   previousChildAction_ = std::signal(SIGCHLD, SIG_DFL);
   installTerminationHandler();
-  consoleIsTerminal_ = ::isatty(1) == 1;
+  if (options.consoleOnStderr)
+    consoleFd_ = 2;
+  if (options.consoleInputFromTerminal)
+    consoleInputFd_ = openRetrying("/dev/tty", O_RDONLY | O_CLOEXEC);
+  consoleIsTerminal_ = ::isatty(consoleFd_) == 1;
   console_.reserve(kConsoleBufferSize);
   ::tzset();
 }
 
 PosixPlatform::~PosixPlatform() {
   flushConsole();
+  if (consoleInputFd_ > 0)
+    ::close(consoleInputFd_);
   for (std::size_t i = 0; i < std::size(kTerminationSignals); ++i)
     ::sigaction(kTerminationSignals[i], &previousTerminationActions_[i],
                 nullptr);
@@ -604,7 +618,7 @@ std::unique_ptr<InputFile> PosixPlatform::openInput(const std::string &name,
     error = EBUSY;
   } else {
     openFiles_->inputs.insert(fileId(st));
-    return std::make_unique<Input>(fd, fileId(st), openFiles_);
+    return textInput(std::make_unique<Input>(fd, fileId(st), openFiles_));
   }
   ::close(fd);
   return nullptr;
@@ -637,7 +651,50 @@ std::unique_ptr<OutputFile> PosixPlatform::createOutput(const std::string &name,
                : openInPlace(name, place, error);
   if (fd < 0)
     return nullptr;
-  return std::make_unique<Output>(fd, std::move(place), openFiles_);
+  return textOutput(std::make_unique<Output>(fd, std::move(place), openFiles_));
+}
+
+std::unique_ptr<InputFile> PosixPlatform::openStandardInput(int &error) {
+  int fd = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    error = errno;
+    if (fd >= 0)
+      ::close(fd);
+    return nullptr;
+  }
+  openFiles_->inputs.insert(fileId(st));
+  return textInput(std::make_unique<Input>(fd, fileId(st), openFiles_));
+}
+
+std::unique_ptr<OutputFile> PosixPlatform::createStandardOutput(int &error) {
+  OutputPlace place;
+  int fd = ::fcntl(1, F_DUPFD_CLOEXEC, 3);
+  if (fd < 0) {
+    error = errno;
+    return nullptr;
+  }
+  fd = identify(fd, place, error);
+  if (fd < 0)
+    return nullptr;
+  return textOutput(std::make_unique<Output>(fd, std::move(place), openFiles_));
+}
+
+std::unique_ptr<InputFile>
+PosixPlatform::textInput(std::unique_ptr<InputFile> file) {
+  return options_.lfLineEnds ? lfInput(std::move(file)) : std::move(file);
+}
+
+std::unique_ptr<OutputFile>
+PosixPlatform::textOutput(std::unique_ptr<OutputFile> file) {
+  return options_.lfLineEnds ? lfOutput(std::move(file)) : std::move(file);
+}
+
+const char *PosixPlatform::systemText(const char *text, std::string &storage) {
+  if (!options_.utf8Messages)
+    return text;
+  storage = utf8FromCodePage850(text);
+  return storage.c_str();
 }
 
 bool PosixPlatform::counterFrequency(std::int64_t &ticksPerSecond, int &) {
@@ -668,7 +725,7 @@ void PosixPlatform::writeConsole(const char *bytes, std::size_t count) {
     flushConsole();
     if (count >= kConsoleBufferSize) {
       int error = 0;
-      writeAll(1, bytes, count, error);
+      writeAll(consoleFd_, bytes, count, error);
       return;
     }
   }
@@ -680,7 +737,7 @@ void PosixPlatform::writeConsole(const char *bytes, std::size_t count) {
 // Console write errors are ignored: there is no place left to report them.
 void PosixPlatform::flushConsole() {
   int error = 0;
-  writeAll(1, console_.data(), console_.size(), error);
+  writeAll(consoleFd_, console_.data(), console_.size(), error);
   console_.clear();
 }
 
@@ -712,9 +769,16 @@ ProgramResult PosixPlatform::runProgram(const std::string &commandLine) {
   sigaddset(&pipe, SIGPIPE);
   ::posix_spawnattr_setsigdefault(&attributes, &pipe);
   ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  // When standard output carries the output file, the program writes to
+  // the console instead.
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  if (consoleFd_ != 1)
+    ::posix_spawn_file_actions_adddup2(&actions, consoleFd_, 1);
   pid_t pid;
-  int rc =
-      ::posix_spawnp(&pid, argv[0], nullptr, &attributes, argv.data(), environ);
+  int rc = ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(),
+                          environ);
+  ::posix_spawn_file_actions_destroy(&actions);
   ::posix_spawnattr_destroy(&attributes);
   if (rc != 0) {
     result.error = static_cast<std::uint32_t>(rc);

@@ -16,10 +16,20 @@ namespace veldran {
 
 class PosixPlatform : public Platform {
 public:
+  struct Options {
+    bool lfLineEnds = false;      // files have LF line ends (text_mode.h)
+    bool consoleOnStderr = false; // the console is standard error
+    bool utf8Messages = false;    // the processor's texts go out in UTF-8
+    // Console input comes from the terminal (standard input is the input
+    // file); without one it is at its end at once.
+    bool consoleInputFromTerminal = false;
+  };
+
   // Sets SIGPIPE to be ignored, SIGCHLD to its default action, and for
   // SIGINT, SIGTERM and SIGHUP (unless ignored) a handler that removes the
   // temporary output files and ends the process by the same signal.
   PosixPlatform();
+  explicit PosixPlatform(const Options &options);
   // Writes out what is left in the console buffer and restores the signal
   // actions.
   ~PosixPlatform() override;
@@ -42,6 +52,10 @@ public:
   // directory refuses new files.
   std::unique_ptr<OutputFile> createOutput(const std::string &name,
                                            int &error) override;
+  // Through descriptors of their own, so that the standard streams stay
+  // open for the console and for programs.
+  std::unique_ptr<InputFile> openStandardInput(int &error) override;
+  std::unique_ptr<OutputFile> createStandardOutput(int &error) override;
 
   // Nanoseconds of CLOCK_MONOTONIC.
   bool counterFrequency(std::int64_t &ticksPerSecond, int &error) override;
@@ -49,17 +63,20 @@ public:
 
   LocalDate today() override;
 
-  // Standard output, buffered; written out after every call when it is a
-  // terminal, otherwise when the buffer fills and on flushConsole.
+  // Standard output (or error), buffered; written out after every call
+  // when it is a terminal, otherwise when the buffer fills and on
+  // flushConsole.
   void writeConsole(const char *bytes, std::size_t count) override;
   void flushConsole() override;
+  const char *systemText(const char *text, std::string &storage) override;
 
   // Reads standard input through its own buffer (not through stdio).
   bool readConsoleWord(std::string &word) override;
 
   // Splits the command line with splitCommandLine and starts the program,
   // searched on PATH, without a shell. The exit code of a program ended by
-  // a signal is 128 plus the signal number.
+  // a signal is 128 plus the signal number. Its standard output is the
+  // console.
   ProgramResult runProgram(const std::string &commandLine) override;
 
 private:
@@ -69,7 +86,12 @@ private:
   class StandardInput;
 
   void installTerminationHandler();
+  std::unique_ptr<InputFile> textInput(std::unique_ptr<InputFile> file);
+  std::unique_ptr<OutputFile> textOutput(std::unique_ptr<OutputFile> file);
 
+  Options options_;
+  int consoleFd_ = 1;
+  int consoleInputFd_ = 0; // -1: the console input is at its end
   // Shared with the open files, which may outlive the platform.
   std::shared_ptr<OpenFiles> openFiles_;
   std::string console_;

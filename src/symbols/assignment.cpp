@@ -15,14 +15,14 @@ Next assign(Run &run, LookupScope scope, const char *syntaxMessage) {
   if (run.currentChar == ':')
     run.currentChar = ' ';
   if (!readName(run)) {
-    report(run, "%s", syntaxMessage);
+    reportText(run, syntaxMessage);
     return suppressLine(run);
   }
   // The name is kept on the stack while the rest of the command is read.
   pushSavedName(run, run.scannedName);
   if (readName(run) || run.currentChar != '=') {
     releaseStack(run, kSavedNameSize);
-    report(run, "%s", syntaxMessage);
+    reportText(run, syntaxMessage);
     return suppressLine(run);
   }
   run.currentChar = ' ';
