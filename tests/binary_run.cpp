@@ -12,6 +12,10 @@ namespace veldran::testing {
 
 namespace {
 
+// A binary that runs away (under a planted fault, say) stops at 256 MB of
+// output or a minute of processor time instead of filling the disk.
+constexpr const char *kRunawayLimits = "ulimit -f 524288 -t 60; ";
+
 std::string shellQuote(const std::string &arg) {
   std::string quoted = "'";
   for (char ch : arg)
@@ -34,25 +38,44 @@ TempDir::~TempDir() {
 }
 
 BinaryRun runBinary(const fs::path &dir, const std::vector<std::string> &args,
-                    const std::string &stdinText) {
+                    const std::string &stdinText,
+                    const std::vector<std::string> &env) {
   // Standard input and output live beside the directory, not in it.
   const fs::path in = dir.string() + ".stdin";
   const fs::path out = dir.string() + ".console";
+  const fs::path err = dir.string() + ".stderr";
   writeFile(in, stdinText);
-  std::string command = "cd ";
-  command.append(shellQuote(dir.string())).append(" && ");
+  std::string command = kRunawayLimits;
+  command.append("cd ").append(shellQuote(dir.string())).append(" && ");
+  for (const std::string &setting : env) {
+    std::size_t equals = setting.find('=');
+    command.append(setting.substr(0, equals + 1))
+        .append(shellQuote(setting.substr(equals + 1)))
+        .append(" ");
+  }
   command.append(shellQuote(VELDRAN_BINARY));
   for (const std::string &arg : args)
     command.append(" ").append(shellQuote(arg));
   command.append(" <").append(shellQuote(in.string()));
   command.append(" >").append(shellQuote(out.string()));
+  command.append(" 2>").append(shellQuote(err.string()));
   int status = std::system(command.c_str());
   BinaryRun run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.console = readFile(out);
+  run.errors = readFile(err);
   fs::remove(in);
   fs::remove(out);
+  fs::remove(err);
   return run;
+}
+
+int shellIn(const fs::path &dir, const std::string &command) {
+  std::string line = kRunawayLimits;
+  line.append("cd ").append(shellQuote(dir.string()));
+  line.append(" && { ").append(command).append("; }");
+  int status = std::system(line.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string readFile(const fs::path &p) {

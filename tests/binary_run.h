@@ -11,6 +11,7 @@ namespace veldran::testing {
 struct BinaryRun {
   int exitCode = -1;
   std::string console; // standard output
+  std::string errors;  // standard error
 };
 
 // A fresh, empty directory under the system's temporary directory, named
@@ -27,11 +28,17 @@ private:
   std::filesystem::path path_;
 };
 
-// Runs the binary built with the tests in `dir` with `args` and `stdinText`
-// as standard input.
+// Runs the binary built with the tests in `dir` with `args`, `stdinText`
+// as standard input and the NAME=VALUE settings of `env` added to its
+// environment.
 BinaryRun runBinary(const std::filesystem::path &dir,
                     const std::vector<std::string> &args,
-                    const std::string &stdinText = "");
+                    const std::string &stdinText = "",
+                    const std::vector<std::string> &env = {});
+
+// Runs a shell command line in `dir` (with the limits of runBinary) and
+// returns its exit status, or -1 when a signal ended it.
+int shellIn(const std::filesystem::path &dir, const std::string &command);
 
 std::string readFile(const std::filesystem::path &p);
 void writeFile(const std::filesystem::path &p, const std::string &bytes);

@@ -16,6 +16,15 @@ std::vector<std::string> words(const std::string &text) {
   return result;
 }
 
+std::vector<std::string> unescapedWords(const std::string &text) {
+  std::vector<std::string> result;
+  for (const std::string &w : words(text)) {
+    bool terminated = true;
+    result.push_back(unescape(w, terminated));
+  }
+  return result;
+}
+
 // The bytes of a section: each line with its terminator, but for blank
 // lines at the end, which only separate the section from what follows.
 std::string sectionBytes(std::vector<std::string> lines,
@@ -35,7 +44,8 @@ std::string sectionBytes(std::vector<std::string> lines,
 void addSection(Case &c, const std::vector<std::string> &head,
                 const std::vector<std::string> &lines) {
   const std::string &kind = head[0];
-  std::string name = head.size() > 1 ? head[1] : "";
+  bool terminated = true;
+  std::string name = head.size() > 1 ? unescape(head[1], terminated) : "";
   if (kind == "cmd")
     c.commandString = sectionBytes(lines, "");
   else if (kind == "file")
@@ -44,9 +54,12 @@ void addSection(Case &c, const std::vector<std::string> &head,
   else if (kind == "stdin")
     c.stdinText = sectionBytes(lines, "\n");
   else if (kind == "output")
-    c.outputs.push_back({name, sectionBytes(lines, "\r\n")});
+    c.outputs.push_back(
+        {name, sectionBytes(lines, head.size() > 2 ? "" : "\r\n")});
   else if (kind == "console")
     c.console = sectionBytes(lines, "\n");
+  else if (kind == "stderr")
+    c.errors = sectionBytes(lines, "\n");
   else if (kind == "missing")
     c.missing.push_back(name);
   else if (kind == "exit")
@@ -105,10 +118,11 @@ std::vector<Case> parseCaseFile(const std::string &path) {
     } else if (!head.empty()) {
       lines.push_back(line);
     } else if (line.rfind("args:", 0) == 0 && !cases.empty()) {
-      for (const std::string &w : words(line.substr(5))) {
-        bool terminated = true;
-        cases.back().args.push_back(unescape(w, terminated));
-      }
+      cases.back().args = unescapedWords(line.substr(5));
+    } else if (line.rfind("options:", 0) == 0 && !cases.empty()) {
+      cases.back().options = unescapedWords(line.substr(8));
+    } else if (line.rfind("env:", 0) == 0 && !cases.empty()) {
+      cases.back().env = unescapedWords(line.substr(4));
     } else if (line == "real" && !cases.empty()) {
       cases.back().real = true;
     } else if (!line.empty() && line[0] != '#') {
@@ -130,10 +144,14 @@ std::vector<std::string> Case::runArgs() const {
       result[1] = "TEST.OUT";
     result.push_back(*commandString);
   }
+  result.insert(result.begin(), options.begin(), options.end());
   return result;
 }
 
 std::string Case::outputName() const {
+  for (std::size_t i = 0; i + 1 < options.size(); ++i)
+    if (options[i] == "-o" || options[i] == "--output")
+      return options[i + 1];
   return args.size() > 1 ? args[1] : "TEST.OUT";
 }
 

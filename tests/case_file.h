@@ -1,20 +1,27 @@
 // The end-to-end case format. A case file holds any number of cases:
 //
 //   === name of the case
+//   options: --lf -D X=1        (optional, real cases: options before the
+//                                arguments)
 //   args: IN.TXT OUT.TXT        (optional: the first two arguments)
+//   env: NAME=VALUE             (optional, real cases: the environment)
 //   real                        (optional: run the real binary in a
 //                                temporary directory instead of in-process)
 //   --- cmd                     the command string (third argument)
 //   --- file NAME [raw]         an input file; each line gets CR LF
 //                               (nothing with "raw")
 //   --- stdin                   console input; each line gets LF
-//   --- output [NAME]           expected bytes of an output file (default
+//   --- output [NAME [raw]]     expected bytes of an output file (default
 //                               the output file of the run); CR LF lines
+//                               (nothing with "raw")
 //   --- missing NAME            the file must not exist after the run
-//   --- console                 expected console bytes; each line gets LF
+//   --- console                 expected console bytes (standard output);
+//                               each line gets LF
+//   --- stderr                  expected standard error; each line gets LF
 //   --- exit N                  expected exit code (default 0)
 //
-// In every section `\r`, `\n`, `\t`, `\\` and `\xHH` stand for those bytes,
+// In every section and in file names `\r`, `\n`, `\t`, `\\` and `\xHH` stand
+// for those bytes,
 // and a backslash at the very end of a line drops the line's terminator.
 // Blank lines at the end of a section are not part of it.
 // Lines starting with '#' outside sections are comments.
@@ -35,7 +42,9 @@ struct ExpectedFile {
 struct Case {
   std::string name;
   std::string source; // file:line for messages
+  std::vector<std::string> options;
   std::vector<std::string> args;
+  std::vector<std::string> env;
   std::optional<std::string> commandString;
   bool real = false;
   std::vector<std::pair<std::string, std::string>> files;
@@ -43,10 +52,11 @@ struct Case {
   std::vector<ExpectedFile> outputs;
   std::vector<std::string> missing;
   std::optional<std::string> console;
+  std::optional<std::string> errors;
   int exitCode = 0;
 
-  // The arguments the run gets: args, defaults filled in when a command
-  // string follows.
+  // The arguments the run gets: options, then args, with defaults filled
+  // in when a command string follows.
   std::vector<std::string> runArgs() const;
   std::string outputName() const;
 };

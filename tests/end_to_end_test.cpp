@@ -20,6 +20,7 @@ namespace {
 struct Outcome {
   std::map<std::string, std::string> files;
   std::string console;
+  std::string errors;
   int exitCode = 0;
 };
 
@@ -29,6 +30,7 @@ Outcome runInProcess(const Case &c) {
     platform.files[name] = bytes;
   platform.consoleInput = c.stdinText;
   Outcome out;
+  EXPECT_TRUE(c.options.empty() && c.env.empty()) << "options need real";
   out.exitCode = runVeldran(platform, c.runArgs());
   out.files = platform.files;
   out.console = platform.console;
@@ -39,8 +41,8 @@ Outcome runReal(const Case &c) {
   TempDir dir("case");
   for (const auto &[name, bytes] : c.files)
     writeFile(dir.path() / name, bytes);
-  BinaryRun run = runBinary(dir.path(), c.runArgs(), c.stdinText);
-  Outcome out{{}, run.console, run.exitCode};
+  BinaryRun run = runBinary(dir.path(), c.runArgs(), c.stdinText, c.env);
+  Outcome out{{}, run.console, run.errors, run.exitCode};
   for (const auto &entry : fs::recursive_directory_iterator(dir.path()))
     if (entry.is_regular_file())
       out.files[fs::relative(entry.path(), dir.path()).string()] =
@@ -78,6 +80,9 @@ TEST_P(EndToEnd, Case) {
   EXPECT_EQ(out.exitCode, c.exitCode);
   if (c.console) {
     EXPECT_EQ(printable(out.console), printable(*c.console));
+  }
+  if (c.errors) {
+    EXPECT_EQ(printable(out.errors), printable(*c.errors));
   }
   for (const ExpectedFile &f : c.outputs) {
     std::string name = f.name.empty() ? c.outputName() : f.name;

@@ -22,11 +22,8 @@ namespace {
 
 const std::string kBinary = std::string("'") + VELDRAN_BINARY + "'";
 
-// Runs `command` in `dir` with sh and returns its exit status.
 int shell(const fs::path &dir, const std::string &command) {
-  std::string line = "cd '" + dir.string() + "' && { " + command + "; }";
-  int status = std::system(line.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return shellIn(dir, command);
 }
 
 std::vector<std::string> temporaryFiles(const fs::path &dir) {

@@ -19,10 +19,7 @@ namespace {
 void runShell(const std::filesystem::path &dir, const std::string &command,
               int exitCode = 0) {
   std::string limit = kSanitized ? "" : "ulimit -d 16384 && ";
-  std::string line = "cd '" + dir.string() + "' && " + limit + command;
-  int status = std::system(line.c_str());
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == exitCode)
-      << command << ": status " << status;
+  EXPECT_EQ(shellIn(dir, limit + command), exitCode) << command;
 }
 
 const std::string kBinary = std::string("'") + VELDRAN_BINARY + "'";
