@@ -3,11 +3,15 @@
 // `<!-- example: NAME -->` (or `<!-- example: NAME exit N -->` for a run
 // that ends with exit code N) and takes the fenced blocks behind it up to the
 // next example or heading: ```input (the input file), ```file NAME,
-// ```stdin, ```sh (one line `veldran ARGS`, "..." quoting), ```output and
-// ```console. Input, file and output lines get CR LF, the others LF; with
-// `noeol` behind the kind the last line gets none. A missing output or
-// console block means it must stay empty. The documents are UTF-8; the
-// program works in code page 850.
+// ```stdin, ```sh (one line `[NAME=VALUE] veldran ARGS`, "..." quoting),
+// ```output, ```console, ```stderr and ```written NAME (a further file the
+// run writes). Input, file and output lines get
+// CR LF, the others LF; with `lf` behind the kind they get LF, with `noeol`
+// the last line gets none. A missing output or console block means it
+// must stay empty. An example whose arguments hold an option runs the
+// binary in a directory of its own; the others run in-process. The
+// documents are UTF-8; the program works in code page 850.
+#include "binary_run.h"
 #include "case_file.h"
 #include "driver/command_table.h"
 #include "driver/program.h"
@@ -16,18 +20,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 
 namespace veldran::testing {
 namespace {
-
-struct Example {
-  std::string where;
-  std::vector<std::string> args;
-  std::map<std::string, std::string> blocks; // kind (or "file NAME") to bytes
-  int exitCode = 0;
-};
 
 std::string toCodePage850(const std::string &utf8) {
   static const std::map<std::string, char> table = {
@@ -43,7 +41,60 @@ std::string toCodePage850(const std::string &utf8) {
   return bytes;
 }
 
-std::vector<std::string> shellWords(const std::string &line) {
+struct Example {
+  std::string where;
+  std::vector<std::string> env;
+  std::vector<std::string> args;
+  std::map<std::string, std::string> blocks; // kind (or "file NAME") to bytes
+  int exitCode = 0;
+
+  bool hasOption() const {
+    return std::any_of(args.begin(), args.end(), [](const std::string &a) {
+      return a.size() > 1 && a[0] == '-';
+    });
+  }
+  // The input and the output: the arguments behind the options, or -o,
+  // or with --unix and no arguments standard input and output ("-").
+  std::pair<std::string, std::string> files() const {
+    std::vector<std::string> positional;
+    std::string output;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      bool takesValue = args[i] == "-D" || args[i] == "-T" ||
+                        args[i] == "-I" || args[i] == "--deps" ||
+                        args[i] == "--storage" || args[i] == "-o";
+      if (args[i] == "-o")
+        output = args[i + 1];
+      if (takesValue)
+        ++i;
+      else if (args[i].size() < 2 || args[i][0] != '-')
+        positional.push_back(args[i]);
+    }
+    bool unixStyle =
+        std::find(args.begin(), args.end(), "--unix") != args.end();
+    if (unixStyle && positional.empty())
+      return {"-", "-"};
+    if (output.empty())
+      output = positional.size() > 1 ? positional[1] : "TEST.OUT";
+    return {positional.empty() ? "TEST.INP" : positional[0], output};
+  }
+  // A block's bytes in code page 850, but for messages of a run with
+  // --utf8, which stay UTF-8.
+  std::string block(const std::string &kind) const {
+    auto it = blocks.find(kind);
+    if (it == blocks.end())
+      return "";
+    bool utf8 = (kind == "console" || kind == "stderr") &&
+                std::any_of(args.begin(), args.end(), [](const auto &a) {
+                  return a == "--utf8" || a == "--unix";
+                });
+    return utf8 ? it->second : toCodePage850(it->second);
+  }
+};
+
+
+// The words of `[NAME=VALUE...] veldran ARGS`: the settings go to `env`,
+// the arguments to `args`.
+void shellWords(const std::string &line, Example &e) {
   std::vector<std::string> words(1);
   bool quoted = false;
   for (char ch : line) {
@@ -54,30 +105,32 @@ std::vector<std::string> shellWords(const std::string &line) {
     else
       words.back() += ch;
   }
-  return {words.begin() + 1, words.end()}; // without "veldran"
+  auto program = std::find(words.begin(), words.end(), "veldran");
+  e.env.assign(words.begin(), program);
+  e.args.assign(program + 1, words.end());
 }
 
 std::vector<Example> parse(const std::string &document) {
   std::ifstream in(std::string(VELDRAN_SOURCE_DIR) + "/" + document);
   std::vector<Example> examples;
   std::string line, key, bytes;
-  bool inExample = false, inBlock = false, noEol = false;
+  bool inExample = false, inBlock = false, noEol = false, lf = false;
   for (int number = 1; std::getline(in, line); ++number) {
     if (inBlock && line.rfind("```", 0) != 0) {
-      bytes += toCodePage850(line) +
-               (key == "input" || key == "output" || key.rfind("file", 0) == 0
-                    ? "\r\n"
-                    : "\n");
+      bool crlf = !lf && (key == "input" || key == "output" ||
+                          key.rfind("file", 0) == 0);
+      bytes += line + (crlf ? "\r\n" : "\n");
     } else if (inBlock) {
       inBlock = false;
       if (noEol)
         bytes.erase(bytes.find_last_not_of("\r\n") + 1);
       if (key == "sh")
-        examples.back().args = shellWords(bytes.substr(0, bytes.size() - 1));
+        shellWords(bytes.substr(0, bytes.size() - 1), examples.back());
       else
         examples.back().blocks[key] = bytes;
     } else if (line.rfind("<!-- example: ", 0) == 0) {
-      examples.push_back({document + ":" + std::to_string(number), {}, {}});
+      examples.emplace_back();
+      examples.back().where = document + ":" + std::to_string(number);
       std::size_t exit = line.find(" exit ");
       if (exit != std::string::npos)
         examples.back().exitCode = std::stoi(line.substr(exit + 6));
@@ -90,6 +143,9 @@ std::vector<Example> parse(const std::string &document) {
       noEol = key.size() > 6 && key.substr(key.size() - 6) == " noeol";
       if (noEol)
         key.resize(key.size() - 6);
+      lf = key.size() > 3 && key.substr(key.size() - 3) == " lf";
+      if (lf)
+        key.resize(key.size() - 3);
       bytes.clear();
     }
   }
@@ -103,33 +159,66 @@ std::vector<Example> allExamples() {
   return all;
 }
 
+// Runs an example in-process; checks its output and console.
+void runInProcess(const Example &e) {
+  MemoryPlatform platform;
+  PosixPlatform programs;
+  platform.program = [&](const std::string &command) {
+    return programs.runProgram(command);
+  };
+  for (const auto &[key, bytes] : e.blocks)
+    if (key.rfind("file ", 0) == 0)
+      platform.files[key.substr(5)] = e.block(key);
+  if (e.blocks.count("input"))
+    platform.files[e.files().first] = e.block("input");
+  platform.consoleInput = e.block("stdin");
+  EXPECT_EQ(runVeldran(platform, e.args), e.exitCode);
+  std::string out = e.files().second;
+  EXPECT_EQ(printable(platform.files.count(out) ? platform.files[out] : ""),
+            printable(e.block("output")));
+  EXPECT_EQ(printable(platform.console), printable(e.block("console")));
+}
+
+// Runs an example with options through the binary; checks its output,
+// standard output and standard error.
+void runThroughBinary(const Example &e) {
+  TempDir dir("manual");
+  for (const auto &[key, bytes] : e.blocks)
+    if (key.rfind("file ", 0) == 0)
+      writeFile(dir.path() / key.substr(5), e.block(key));
+  auto [in, out] = e.files();
+  if (e.blocks.count("input") && in != "-")
+    writeFile(dir.path() / in, e.block("input"));
+  std::string stdinText = in == "-" ? e.block("input") : e.block("stdin");
+  BinaryRun run = runBinary(dir.path(), e.args, stdinText, e.env);
+  EXPECT_EQ(run.exitCode, e.exitCode);
+  std::string console = run.console;
+  if (out == "-") {
+    EXPECT_EQ(printable(run.console), printable(e.block("output")));
+    console.clear();
+  } else if (e.blocks.count("output")) {
+    EXPECT_EQ(printable(readFile(dir.path() / out)),
+              printable(e.block("output")));
+  }
+  EXPECT_EQ(printable(console), printable(e.block("console")));
+  EXPECT_EQ(printable(run.errors), printable(e.block("stderr")));
+  for (const auto &[key, bytes] : e.blocks) {
+    if (key.rfind("written ", 0) == 0) {
+      EXPECT_EQ(printable(readFile(dir.path() / key.substr(8))),
+                printable(e.block(key)));
+    }
+  }
+}
+
 TEST(Manual, ExamplesGiveTheShownOutputAndConsole) {
   std::vector<Example> examples = allExamples();
   EXPECT_GE(examples.size(), 41u);
   for (const Example &e : examples) {
     SCOPED_TRACE(e.where);
-    MemoryPlatform platform;
-    PosixPlatform programs;
-    platform.program = [&](const std::string &command) {
-      return programs.runProgram(command);
-    };
-    for (const auto &[key, bytes] : e.blocks)
-      if (key.rfind("file ", 0) == 0)
-        platform.files[key.substr(5)] = bytes;
-    std::string in = e.args.size() > 0 ? e.args[0] : "TEST.INP";
-    std::string out = e.args.size() > 1 ? e.args[1] : "TEST.OUT";
-    if (e.blocks.count("input"))
-      platform.files[in] = e.blocks.at("input");
-    platform.consoleInput = e.blocks.count("stdin") ? e.blocks.at("stdin") : "";
-    EXPECT_EQ(runVeldran(platform, e.args), e.exitCode);
-    auto expect = [&](const std::string &kind, const std::string &actual) {
-      auto it = e.blocks.find(kind);
-      EXPECT_EQ(printable(actual),
-                printable(it == e.blocks.end() ? "" : it->second))
-          << kind;
-    };
-    expect("output", platform.files.count(out) ? platform.files[out] : "");
-    expect("console", platform.console);
+    if (e.hasOption() || !e.env.empty())
+      runThroughBinary(e);
+    else
+      runInProcess(e);
   }
 }
 
