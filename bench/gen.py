@@ -208,6 +208,207 @@ def gen_w4(includes, d):
         f.write(b"m4_include(`w4inc.m4')m4_dnl\n" * includes)
 
 
+def write_file(d, name, data):
+    with open(os.path.join(d, name), "wb") as f:
+        f.write(data)
+
+
+def gen_s(d):
+    """S: a 10-line template of the kind a build runs once per generated
+    file (SETs, a DEFT, an INT, a TEXT, an IIF, plain lines), its m4
+    equivalent and the expected output."""
+    major, minor, name = 2, 14, "libwidget"
+    v = [
+        "%%SET MAJOR=%d;" % major,
+        "%%SET MINOR=%d;" % minor,
+        "%%DEFT NAME:%s" % name,
+        "[package]",
+        "name = %TEXT:NAME;",
+        "version = %INT:MAJOR;.%INT:MINOR;",
+        "build = %INT(6):MAJOR*1000+MINOR;",
+        "%IIF GT MINOR-10;streams = enabled",
+        "license = see COPYING",
+        "[end]",
+    ]
+    m = [
+        "m4_define(`MAJOR', %d)m4_dnl" % major,
+        "m4_define(`MINOR', %d)m4_dnl" % minor,
+        "m4_define(`NAME', `%s')m4_dnl" % name,
+        "[package]",
+        "name = NAME",
+        "version = MAJOR.MINOR",
+        "build = m4_format(`%06d', m4_eval(MAJOR*1000+MINOR))",
+        "m4_ifelse(m4_eval(MINOR-10>0), 1, `streams = enabled",
+        "')m4_dnl",
+        "license = see COPYING",
+        "[end]",
+    ]
+    expected = ["[package]", "name = " + name, "version = %d.%d" % (major, minor),
+                "build = %06d" % (major * 1000 + minor)]
+    if minor > 10:
+        expected.append("streams = enabled")
+    expected += ["license = see COPYING", "[end]"]
+    write_file(d, "s.inp", crlf(v))
+    write_file(d, "s.m4", crlf(m))
+    write_file(d, "s.expected", crlf(expected))
+
+
+# C: the code generator of examples/codegen.inp with long lists. EXECUTE
+# keeps the lists in numbered variables, and each field is declared and
+# printed by the macro named after its type.
+C_MACROS = r"""%SET COLORS=0;
+%MACRO:COLOR(MTEXT:NAME)
+%SET COLORS=COLORS+1;
+%EXECUTE:%%DEFT COLOR%INT:COLORS;:%TEXT:NAME;
+%MEND
+%SET FIELDS=0;
+%MACRO:FIELD(MTEXT:TYPE,MTEXT:NAME)
+%SET FIELDS=FIELDS+1;
+%EXECUTE:%%DEFT FTYPE%INT:FIELDS;:%TEXT:TYPE;
+%EXECUTE:%%DEFT FNAME%INT:FIELDS;:%TEXT:NAME;
+%MEND
+%MACRO:DECL_INT(MTEXT:NAME)
+    long %TEXT:NAME;;
+%MEND
+%MACRO:DECL_TEXT(MTEXT:NAME)
+    char %TEXT:NAME;[32];
+%MEND
+%MACRO:PRINT_INT(MTEXT:NAME)
+    printf("%TEXT:NAME;=%%ld\n", r->%TEXT:NAME;);
+%MEND
+%MACRO:PRINT_TEXT(MTEXT:NAME)
+    printf("%TEXT:NAME;=%%s\n", r->%TEXT:NAME;);
+%MEND
+%MACRO:EACHFIELD(MTEXT:PREFIX)
+%MSET I=0;
+%RPTN FIELDS;
+%MSET I=I+1;
+%EXECUTE:%%MDEFT T:%%TEXT:FTYPE%INT:I;;
+%EXECUTE:%%MDEFT N:%%TEXT:FNAME%INT:I;;
+%EXECUTE:%%%TEXT:PREFIX;_%TEXT:T;(%TEXT:N;)
+%REND
+%MEND"""
+
+C_CODE = r"""/* Generated from the item lists - do not edit. */
+#include <stdio.h>
+
+enum color {
+%SET I=0;
+%RPTN COLORS;
+%SET I=I+1;
+%EXECUTE:    color_%%TEXT:COLOR%INT:I;; = %INT:I-1;,
+%REND
+    color_count = %INT:COLORS;
+};
+
+static const char *const color_names[%INT:COLORS;] = {
+%SET I=0;
+%RPTN COLORS;
+%SET I=I+1;
+%EXECUTE:    "%%TEXT:COLOR%INT:I;;",
+%REND
+};
+
+struct record {
+%EACHFIELD(DECL)
+};
+
+void print_record(const struct record *r) {
+%EACHFIELD(PRINT)
+}"""
+
+# The m4 equivalent: numbered macros hold the lists, forloop stands for
+# RPTN, and m4_indir calls the macro named after a field's type. Every line
+# end becomes CR LF; m4_dnl drops its CR LF whole.
+C_M4_MACROS = r"""m4_define(`COLORS', 0)
+m4_define(`COLOR', `m4_define(`COLORS', m4_incr(COLORS))m4_define(`COLOR'COLORS, `$1')')
+m4_define(`FIELDS', 0)
+m4_define(`FIELD', `m4_define(`FIELDS', m4_incr(FIELDS))m4_define(`FTYPE'FIELDS, `$1')m4_define(`FNAME'FIELDS, `$2')')
+m4_define(`DECL_int', `    long $1;
+')
+m4_define(`DECL_text', `    char $1[32];
+')
+m4_define(`PRINT_int', `    printf("$1=%ld\n", r->$1);
+')
+m4_define(`PRINT_text', `    printf("$1=%s\n", r->$1);
+')
+m4_define(`EACHFIELD', `forloop(`I', 1, FIELDS, `m4_indir(`$1_'m4_defn(`FTYPE'I), m4_defn(`FNAME'I))')')
+"""
+
+C_M4_CODE = r"""/* Generated from the item lists - do not edit. */
+#include <stdio.h>
+
+enum color {
+forloop(`I', 1, COLORS, `    color_`'m4_defn(`COLOR'I) = m4_eval(I-1),
+')m4_dnl
+    color_count = COLORS
+};
+
+static const char *const color_names[COLORS] = {
+forloop(`I', 1, COLORS, `    "m4_defn(`COLOR'I)",
+')m4_dnl
+};
+
+struct record {
+EACHFIELD(`DECL')m4_dnl
+};
+
+void print_record(const struct record *r) {
+EACHFIELD(`PRINT')m4_dnl
+}
+"""
+
+COLOR_WORDS = ["red", "green", "blue", "dark_grey", "amber", "teal", "ivory", "navy_blue"]
+FIELD_KINDS = [("int", "id"), ("text", "label"), ("int", "quantity"), ("text", "owner"),
+               ("int", "price_cents")]
+
+
+def c_items(items):
+    """The two lists of the C workload, `items` entries together: colour
+    names, and fields as (type, name)."""
+    ncolors = items // 2
+    colors = ["%s_%d" % (COLOR_WORDS[i % len(COLOR_WORDS)], i) for i in range(1, ncolors + 1)]
+    fields = [(FIELD_KINDS[i % len(FIELD_KINDS)][0],
+               "%s_%d" % (FIELD_KINDS[i % len(FIELD_KINDS)][1], i))
+              for i in range(1, items - ncolors + 1)]
+    return colors, fields
+
+
+def c_expected(colors, fields):
+    """The C code that both templates generate from the lists."""
+    decl = {"int": "    long %s;", "text": "    char %s[32];"}
+    fmt = {"int": "%ld", "text": "%s"}
+    out = ["/* Generated from the item lists - do not edit. */", "#include <stdio.h>", "",
+           "enum color {"]
+    out += ["    color_%s = %d," % (c, i) for i, c in enumerate(colors)]
+    out += ["    color_count = %d" % len(colors), "};", "",
+            "static const char *const color_names[%d] = {" % len(colors)]
+    out += ['    "%s",' % c for c in colors]
+    out += ["};", "", "struct record {"]
+    out += [decl[t] % n for t, n in fields]
+    out += ["};", "", "void print_record(const struct record *r) {"]
+    out += ['    printf("%s=%s\\n", r->%s);' % (n, fmt[t], n) for t, n in fields]
+    out += ["}"]
+    return out
+
+
+def gen_c(items, d):
+    """C: the code generator with `items` list entries, its m4 equivalent
+    and the expected output."""
+    colors, fields = c_items(items)
+    v = C_MACROS.split("\n")
+    v += ["%%COLOR(%s)" % c for c in colors]
+    v += ["%%FIELD(%s,%s)" % f for f in fields]
+    v += C_CODE.split("\n")
+    m = ("m4_divert(-1)\n" + M4_FORLOOP + C_M4_MACROS
+         + "".join("COLOR(`%s')\n" % c for c in colors)
+         + "".join("FIELD(`%s', `%s')\n" % f for f in fields)
+         + "m4_divert(0)m4_dnl\n" + C_M4_CODE)
+    write_file(d, "c.inp", crlf(v))
+    write_file(d, "c.m4", m.replace("\n", "\r\n").encode("latin-1"))
+    write_file(d, "c.expected", crlf(c_expected(colors, fields)))
+
+
 def gen_all(scale, d):
     os.makedirs(d, exist_ok=True)
     w1 = max(1, int(100_000_000 * scale))
@@ -222,6 +423,8 @@ def gen_all(scale, d):
     gen_w2(max(1, round(1_000_000 * scale)), d)
     gen_w3(max(1, round(1_000_000 * scale)), d)
     gen_w4(max(1, round(10_000 * scale)), d)
+    gen_s(d)
+    gen_c(max(2, round(50_000 * scale)), d)
 
 
 def main(argv):

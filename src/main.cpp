@@ -4,6 +4,7 @@
 #include "platform/include_path.h"
 #include "platform/posix_platform.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <getopt.h>
@@ -14,21 +15,25 @@ namespace {
 
 const char kUsage[] =
     "Usage: veldran [options] [input [output [command-string]]]\n"
-    "Reads input (default TEST.INP, - for standard input) and writes output\n"
-    "(default TEST.OUT, - for standard output); the command string is\n"
-    "processed as a first input line.\n"
+    "Reads input (default TEST.INP, - standard input), writes output\n"
+    "(default TEST.OUT, - standard output); the command string is a first\n"
+    "input line. --where, --trace and --warn write to standard error.\n"
     "  -o, --output FILE  write FILE, in place of the second argument\n"
     "  -D NAME=EXPR       set a number first, as %SET NAME=EXPR;\n"
     "  -T NAME=TEXT       define a text first, as %DEFT NAME:TEXT\n"
-    "  -I DIR             look for missing INCLUDE files in DIR (and in\n"
-    "                     the directories of VELDRAN_PATH)\n"
+    "  -I DIR             look for missing INCLUDE files in DIR, then in\n"
+    "                     VELDRAN_PATH\n"
     "  --lf               files with LF line ends\n"
     "  --utf8             messages in UTF-8 instead of code page 850\n"
     "  --console=stderr   messages and DISP on standard error\n"
     "  --deps FILE        write a make rule of the files read to FILE\n"
     "  --storage SIZE     storage of SIZE bytes, 64K to 1G (default 1M)\n"
     "  --strict           exit code 5 when the template gets a message\n"
-    "  --unix             --lf --utf8 --strict; no arguments means - -\n"
+    "  --where            after each message, where it came from\n"
+    "  --trace[=NAME,..]  trace commands and macro calls (or only these)\n"
+    "  --warn             warn of traps such as LF files and cut names\n"
+    "  --unix             --lf --utf8 --strict --warn; no arguments: - -\n"
+
     "  -h, --help         show this help\n"
     "  -V, --version      show the version\n"
     "Exit codes: 0 done (or CANCEL); 1 the output could not be written;\n"
@@ -44,6 +49,9 @@ enum LongOnly {
   OPT_DEPS,
   OPT_STORAGE,
   OPT_STRICT,
+  OPT_WHERE,
+  OPT_TRACE,
+  OPT_WARN,
   OPT_UNIX,
 };
 
@@ -55,6 +63,9 @@ const option kOptions[] = {
     {"deps", required_argument, nullptr, OPT_DEPS},
     {"storage", required_argument, nullptr, OPT_STORAGE},
     {"strict", no_argument, nullptr, OPT_STRICT},
+    {"where", no_argument, nullptr, OPT_WHERE},
+    {"trace", optional_argument, nullptr, OPT_TRACE},
+    {"warn", no_argument, nullptr, OPT_WARN},
     {"unix", no_argument, nullptr, OPT_UNIX},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -100,6 +111,19 @@ std::uint32_t storageSize(const char *argument) {
   return static_cast<std::uint32_t>(n * unit);
 }
 
+// The names of --trace=NAME,NAME, upper-cased as names are.
+std::vector<std::string> traceNames(const char *argument) {
+  std::vector<std::string> names(1);
+  for (const char *c = argument; *c; ++c) {
+    if (*c == ',')
+      names.emplace_back();
+    else
+      names.back() += static_cast<char>(std::toupper(
+          static_cast<unsigned char>(*c)));
+  }
+  return names;
+}
+
 void takeOption(CommandLine &c, int option) {
   switch (option) {
   case 'o':
@@ -133,9 +157,20 @@ void takeOption(CommandLine &c, int option) {
   case OPT_STRICT:
     c.run.strict = true;
     break;
+  case OPT_WHERE:
+    c.run.where = true;
+    break;
+  case OPT_TRACE:
+    c.run.trace = true;
+    if (optarg)
+      c.run.traceNames = traceNames(optarg);
+    break;
+  case OPT_WARN:
+    c.run.warn = true;
+    break;
   case OPT_UNIX:
     c.unixStyle = c.platform.lfLineEnds = c.platform.utf8Messages = true;
-    c.run.strict = true;
+    c.run.strict = c.run.warn = true;
     break;
   case 'h':
     c.help = true;

@@ -220,6 +220,10 @@ void MemoryPlatform::writeConsole(const char *bytes, std::size_t count) {
 
 void MemoryPlatform::flushConsole() {}
 
+void MemoryPlatform::writeDiagnostics(const char *bytes, std::size_t count) {
+  diagnostics.append(bytes, count);
+}
+
 bool MemoryPlatform::readConsoleWord(std::string &word) {
   StringSource source(consoleInput);
   bool found = scanConsoleWord(source, word);

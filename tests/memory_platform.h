@@ -54,6 +54,7 @@ public:
   std::vector<ReadFault> readFaults;
 
   std::string console;      // everything written to the console
+  std::string diagnostics;  // everything written to standard error
   std::string standardInput; // read as the input file "-"
   std::string consoleInput; // read by readConsoleWord, consumed as read
 
@@ -84,6 +85,7 @@ public:
   LocalDate today() override;
   void writeConsole(const char *bytes, std::size_t count) override;
   void flushConsole() override;
+  void writeDiagnostics(const char *bytes, std::size_t count) override;
   bool readConsoleWord(std::string &word) override;
   ProgramResult runProgram(const std::string &commandLine) override;
 

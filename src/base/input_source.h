@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,6 +30,14 @@ struct InputSource {
   // stands, end-of-file marks and all, as line 1, not counted as an input
   // line.
   bool givenLine = false;
+  // For telling where a line comes from (base/diagnostics.h): what a source
+  // without a file is (a line of the command line, a macro's arguments),
+  // the macro a body or argument text belongs to, the pass of a repeat
+  // body and where its block began.
+  std::string label;
+  std::array<char, 16> macroName{};
+  std::uint32_t passNumber = 0;
+  std::string origin;
   int length = 0;
   int position = 0;
   SourceKind kind = SourceKind::File;

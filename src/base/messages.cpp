@@ -1,5 +1,7 @@
 #include "base/messages.h"
 
+#include "base/diagnostics.h"
+
 #include <cstdio>
 #include <string>
 
@@ -48,6 +50,7 @@ void sayAboutTemplate(Run &run, const char *format, ...) {
   va_start(args, format);
   vsay(run, "", format, args);
   va_end(args);
+  whereAfterMessage(run);
 }
 
 void report(Run &run, const char *format, ...) {
@@ -60,6 +63,7 @@ void report(Run &run, const char *format, ...) {
   va_start(args, format);
   vsay(run, prefix, format, args);
   va_end(args);
+  whereAfterMessage(run);
 }
 
 void reportX(Run &run, const char *format, ...) {
@@ -75,6 +79,7 @@ void vreportX(Run &run, const char *format, va_list args) {
   std::snprintf(prefix, sizeof prefix, "%ld/x ",
                 static_cast<long>(lineValue(run.inputLineCount)));
   vsay(run, prefix, format, args);
+  whereAfterMessage(run);
 }
 
 void reportText(Run &run, const char *text) {

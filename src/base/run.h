@@ -8,8 +8,10 @@
 #include "platform/platform.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -120,7 +122,22 @@ struct RunOptions {
   std::string depfile; // where to write a make rule of the files read
   std::uint32_t storageSize = kStorageSize;
   bool strict = false; // a message about the template fails the run
+  bool where = false;  // tell where each message comes from
+  bool warn = false;   // warn of traps nobody sees
+  bool trace = false;  // trace the commands carried out
+  std::vector<std::string> traceNames; // only these commands and macros
   RunLimits limits;
+};
+
+// The state of the opt-in help for finding mistakes (base/diagnostics.h).
+struct DiagnosticState {
+  std::set<std::string> warned;        // what was warned of, and where
+  std::vector<std::string> openBlocks; // where each open IF began
+  std::vector<std::size_t> bodyScopes; // openBlocks.size() at body starts
+  std::string recordingPlace;          // where an open MACRO or RPT began
+  std::string recordingCommand;        // and which
+  // The full name first met for each 16-character name that was cut.
+  std::map<std::string, std::string> cutNames;
 };
 
 inline const RunOptions kDefaultRunOptions{};
@@ -174,6 +191,8 @@ struct Run {
   std::int32_t macroNesting = 0;
   std::int32_t repeatNesting = 0;
   std::int64_t repeatCount = 0;
+
+  DiagnosticState diagnostics;
 
   // Results of the last CALL.
   std::uint32_t rcLast = 0;

@@ -1,4 +1,5 @@
 #include "base/scanner.h"
+#include "base/diagnostics.h"
 #include "base/messages.h"
 
 #include <algorithm>
@@ -49,6 +50,26 @@ bool consumeLine(Run &run, bool keep) {
 
 const std::array<std::uint8_t, 256> NameCharTable = buildNameChars();
 
+namespace {
+
+// Characters beyond the 16th are consumed and dropped. With --warn the
+// whole name is kept to tell two cut names apart.
+void scanCutName(Run &run) {
+  if (!run.options.warn) {
+    while (NameCharTable[run.currentChar])
+      nextChar(run);
+    return;
+  }
+  std::string full(run.scannedName.begin(), run.scannedName.end());
+  while (std::uint8_t c = NameCharTable[run.currentChar]) {
+    full += static_cast<char>(c);
+    nextChar(run);
+  }
+  nameCut(run, full);
+}
+
+} // namespace
+
 Name makeName(const char *text) {
   Name n;
   n.fill(' ');
@@ -63,8 +84,11 @@ bool scanName(Run &run) {
   std::size_t count = 0;
   if (run.currentChar < '0' || run.currentChar > '9') {
     while (std::uint8_t c = NameCharTable[run.currentChar]) {
-      if (count < kNameLength)
-        name[count++] = static_cast<char>(c);
+      if (count == kNameLength) {
+        scanCutName(run);
+        break;
+      }
+      name[count++] = static_cast<char>(c);
       nextChar(run);
     }
   }
@@ -88,7 +112,10 @@ void checkTerminator(Run &run) {
 
 void skipRestOfLine(Run &run) {
   if (!consumeLine(run, false))
+  {
     report(run, "Eingabe-Zeile zu lang\n");
+    warnUnendedLine(run);
+  }
 }
 
 void passCommandThrough(Run &run) {

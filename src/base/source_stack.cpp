@@ -9,6 +9,10 @@ InputSource &pushSource(Run &run, SourceKind kind) {
   run.currentSource = &src;
   src.lineNumber = 0;
   src.givenLine = false;
+  src.label.clear();
+  src.macroName = {};
+  src.passNumber = 1;
+  src.origin.clear();
   src.length = 0;
   src.position = 0;
   src.kind = kind;

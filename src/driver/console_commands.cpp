@@ -1,6 +1,7 @@
 #include "driver/console_commands.h"
 
 #include "base/collection.h"
+#include "base/diagnostics.h"
 #include "base/messages.h"
 #include "base/scanner.h"
 #include "base/source_stack.h"
@@ -73,6 +74,8 @@ void includeLineEnd(Run &run) {
   }
   run.lineBuffer[run.lineLength] = 0;
   std::string name(reinterpret_cast<const char *>(run.lineBuffer));
+  if (traces(run, "INCLUDE"))
+    trace(run, "INCLUDE %s", name.c_str());
   int error = openIncluded(run, name);
   if (error != 0) {
     sayAboutTemplate(run, "Include:%s DosOpen Error: return code = %d.\n",

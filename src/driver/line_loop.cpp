@@ -1,6 +1,7 @@
 #include "driver/line_loop.h"
 
 #include "base/collection.h"
+#include "base/diagnostics.h"
 #include "base/messages.h"
 #include "base/scanner.h"
 #include "base/symbol_table.h"
@@ -21,6 +22,29 @@ enum class LineEnd {
   Restart, // the line was dropped: go straight to the next read step
 };
 
+// The commands whose trace line gives what they did (a value, a result,
+// a file) write it themselves; the others are traced here, as they start.
+void traceCommand(Run &run, CommandNumber row) {
+  switch (row) {
+  case CMD_SET:
+  case CMD_MSET:
+  case CMD_DEFT:
+  case CMD_MDEFT:
+  case CMD_INCLUDE:
+  case CMD_IIF:
+  case CMD_IF:
+  case CMD_RPTN:
+  case CMD_CALL:
+    return;
+  default:
+    break;
+  }
+  const Name &name = CommandTable[row].name;
+  std::string word(name.data(), static_cast<std::size_t>(nameLength(name)));
+  if (traces(run, word.c_str()))
+    trace(run, "%s", word.c_str());
+}
+
 // A byte followed a single '%': recognise the command and run it.
 Next recognizeCommand(Run &run) {
   run.commandStart = run.source().position - 2;
@@ -39,6 +63,10 @@ Next recognizeCommand(Run &run) {
   }
   if (row < 0) {
     report(run, "command not defined: %.16s\n", run.scannedName.data());
+    if (run.lineMode == LineMode::Normal)
+      warn(run, "'%%' and %.*s are left out of the line: no command, symbol "
+                "or macro has that name; %%%% writes a percent sign",
+           nameLength(run.scannedName), run.scannedName.data());
     stepBack(run);
     return Next::GoOn;
   }
@@ -57,6 +85,8 @@ Next recognizeCommand(Run &run) {
   }
   if (run.lineClassMax < cmd.commandClass)
     run.lineClassMax = cmd.commandClass;
+  if (run.options.trace && run.cond.active)
+    traceCommand(run, static_cast<CommandNumber>(row));
   return cmd.routine(run);
 }
 
@@ -213,8 +243,10 @@ LineEnd scanLine(Run &run) {
     }
     afterCr = false;
   }
-  if (!run.source().isReplay())
+  if (!run.source().isReplay()) {
     report(run, "Eingabe-Zeile zu lang\n");
+    warnUnendedLine(run);
+  }
   return LineEnd::Ended;
 }
 

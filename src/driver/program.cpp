@@ -1,5 +1,6 @@
 #include "driver/program.h"
 
+#include "base/diagnostics.h"
 #include "base/messages.h"
 #include "base/source_stack.h"
 #include "base/symbol_table.h"
@@ -18,7 +19,8 @@ constexpr std::size_t kCommandStringMax = 254;
 // A line given on the command line (a definition or the command string):
 // a one-line source whose line is not counted, so that its messages carry
 // 0 and 1 as their two numbers.
-void pushFirstLine(Run &run, const std::string &line) {
+void pushFirstLine(Run &run, const std::string &line,
+                   const std::string &label) {
   std::size_t n = line.size();
   if (n > kCommandStringMax) {
     sayAboutTemplate(run, "Command-String verk\xFC\x81rzt");
@@ -26,6 +28,7 @@ void pushFirstLine(Run &run, const std::string &line) {
   }
   InputSource &src = pushSource(run);
   src.givenLine = true;
+  src.label = label;
   std::memcpy(src.buffer, line.data(), n);
   src.buffer[n] = CR;
   src.buffer[n + 1] = LF;
@@ -45,15 +48,18 @@ std::string definitionLine(const Definition &d) {
 void pushFirstLines(Run &run) {
   const RunOptions &o = run.options;
   if (o.commandString)
-    pushFirstLine(run, *o.commandString);
+    pushFirstLine(run, *o.commandString, "command string");
   for (auto d = o.definitions.rbegin(); d != o.definitions.rend(); ++d)
-    pushFirstLine(run, definitionLine(*d));
+    pushFirstLine(run, definitionLine(*d),
+                  (d->text ? "-T " : "-D ") + d->name + "=" + d->value);
 }
 
 void endOfRunChecks(Run &run) {
   endOfRunConditionCheck(run);
-  if (isRecordingOrSkipping(run.lineMode))
+  if (isRecordingOrSkipping(run.lineMode)) {
     sayAboutTemplate(run, "*End* still in RPT/RPTN/MACRO\n");
+    whereOpenRecording(run);
+  }
 }
 
 // A file name as make reads it in a rule.

@@ -73,6 +73,7 @@ bool replayRead(Run &run) {
     spendBudget(run);
     src.bodyNext = src.bodyStart;
     src.lineNumber = 0;
+    ++src.passNumber;
   }
   endReplaySource(run);
   return false;

@@ -1,6 +1,7 @@
 #include "exec/exec_commands.h"
 
 #include "base/collection.h"
+#include "base/diagnostics.h"
 #include "base/frames.h"
 #include "base/messages.h"
 #include "base/scanner.h"
@@ -131,10 +132,18 @@ void endExecutedLine(Run &run) {
 void callLineEnd(Run &run) {
   stripLineEnd(run);
   std::string command = commandLine(run);
-  if (command.empty())
+  if (command.empty()) {
     report(run, "after CALL no command\n");
+    return;
+  }
+  runCommand(run, command);
+  if (!traces(run, "CALL"))
+    return;
+  if (run.rcOs != 0)
+    trace(run, "CALL %s -> not started (%u)", command.c_str(), run.rcOs);
   else
-    runCommand(run, command);
+    trace(run, "CALL %s -> rc %u, %lld ms", command.c_str(), run.rcLast,
+          static_cast<long long>(run.timeElapsed));
 }
 
 } // namespace veldran

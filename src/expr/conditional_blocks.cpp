@@ -1,6 +1,7 @@
 #include "expr/conditional_blocks.h"
 
 #include "base/collection.h"
+#include "base/diagnostics.h"
 #include "base/frames.h"
 #include "base/messages.h"
 #include "base/scanner.h"
@@ -74,15 +75,38 @@ void evaluateCondition(Run &run) {
     run.cond.result = found == (k == DEF);
     return;
   }
-  run.cond.result = holds(k, evaluate(run, ';').value);
+  Evaluation e = evaluate(run, ';');
+  run.cond.result = holds(k, e.value);
+  if (e.separator != ';')
+    warn(run, "the condition's expression ends at %s, not at ';': it was "
+              "taken as 0",
+         byteShown(e.separator).c_str());
+}
+
+// The condition of IF or IIF as written, and what it gave.
+void traceCondition(Run &run, const char *command, int from) {
+  if (!traces(run, command))
+    return;
+  const InputSource &src = run.source();
+  std::string text(reinterpret_cast<const char *>(src.buffer) + from,
+                   static_cast<std::size_t>(src.length - from));
+  std::size_t end = std::min(text.find(';'), text.find_first_of("\r\n"));
+  if (end != std::string::npos)
+    text.resize(end);
+  text.erase(0, text.find_first_not_of(' '));
+  trace(run, "%s %s -> %s", command, text.c_str(),
+        run.cond.result ? "true" : "false");
 }
 
 Next cmdIf(Run &run) {
   ConditionState &c = run.cond;
+  blockOpened(run);
   if (c.active) {
     ++c.activeDepth;
     pushSavedCondition(run, c.current);
+    int from = run.source().position;
     evaluateCondition(run);
+    traceCondition(run, "IF", from);
     c.active = c.current = c.result;
   } else {
     ++c.inactiveDepth;
@@ -101,6 +125,7 @@ Next cmdCend(Run &run) {
   run.lineMode = LineMode::Suppressed;
   if (c.inactiveDepth != 0) {
     --c.inactiveDepth;
+    blockClosed(run);
   } else if (c.activeDepth != 0) {
     // A macro call earlier on the line has put its items on top of the
     // saved condition. The line yields nothing now, so they go first.
@@ -108,6 +133,7 @@ Next cmdCend(Run &run) {
     --c.activeDepth;
     c.current = popSavedCondition(run);
     c.active = true;
+    blockClosed(run);
   } else {
     report(run, "CEND without IF\n");
   }
@@ -115,7 +141,9 @@ Next cmdCend(Run &run) {
 }
 
 Next cmdIif(Run &run) {
+  int from = run.source().position;
   evaluateCondition(run);
+  traceCondition(run, "IIF", from);
   if (run.cond.result)
     return Next::GoOn;
   return suppressLine(run);
@@ -125,9 +153,11 @@ void bodyStart(Run &run, std::uint32_t at) {
   ConditionState &c = run.cond;
   ConditionSave{c.activeDepth, c.current, c.active}.write(run.storage, at);
   c.activeDepth = 0;
+  bodyScopeStarted(run);
 }
 
 void restoreConditions(Run &run, const ConditionSave &save) {
+  bodyScopeEnded(run);
   ConditionState &c = run.cond;
   c.inactiveDepth = 0;
   c.activeDepth = save.activeDepth;
@@ -150,9 +180,11 @@ void bodyEnd(Run &run, bool reportOpen) {
 
 void endOfRunConditionCheck(Run &run) {
   std::int32_t open = run.cond.activeDepth + run.cond.inactiveDepth;
-  if (open != 0)
+  if (open != 0) {
     sayAboutTemplate(run, "*Ende* CEND - Ende Bedingung - fehlt (%ldX)\n",
                      static_cast<long>(open));
+    whereOpenBlocks(run);
+  }
 }
 
 } // namespace veldran

@@ -1,5 +1,6 @@
 #include "expr/evaluator.h"
 
+#include "base/diagnostics.h"
 #include "base/fetch.h"
 #include "base/messages.h"
 #include "base/scanner.h"
@@ -98,6 +99,9 @@ std::int64_t Evaluator::evaluate() {
       const Operator *op = findOperator(c);
       if (!op) {
         report(run_, "falsches Zeichen in Ausdruck / %c\n", c);
+        if (c == CR || c == LF || c == 0)
+          warn(run_, "the expression has no ';' before the end of the line: "
+                     "it counts as 0");
         stop();
       }
       switch (op->kind) {

@@ -1,5 +1,6 @@
 // MACRO and MEND, and the recording or passing over of bodies.
 #include "base/collection.h"
+#include "base/diagnostics.h"
 #include "base/frames.h"
 #include "base/messages.h"
 #include "base/scanner.h"
@@ -31,6 +32,7 @@ Next endRecording(Run &run) {
   src.bodyStart = src.bodyNext = RepeatFrame::bodyStart(s);
   src.bodyEnd = s.textTop;
   src.passesLeft = run.repeatCount;
+  src.origin = run.diagnostics.recordingPlace;
   releaseStack(run, RepeatFrame::kSize - ConditionSave::kSize);
   bodyStart(run, s.stackTop);
   run.lineLength = run.keptLength;
@@ -71,6 +73,7 @@ void startDefinition(Run &run) {
   reserveStack(run, kEntrySize);
   run.storage.setEntry(run.storage.stackTop, e);
   run.lineMode = LineMode::RecordMacro;
+  recordingBegun(run, "MACRO", &e.name);
 }
 
 } // namespace
@@ -122,6 +125,8 @@ Next cmdMacro(Run &run) {
     run.lineMode = LineMode::SkipMacro;
   else
     startDefinition(run);
+  if (run.lineMode == LineMode::SkipMacro)
+    recordingBegun(run, "MACRO", nullptr);
   // A definition overrides a macro call earlier on the line: the call's
   // items come off and its saved prefix comes back, to be dropped below.
   if (run.lineMode != mode)

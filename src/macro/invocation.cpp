@@ -1,6 +1,7 @@
 // Macro calls: collecting the arguments, binding them to the parameters
 // in a new local table, starting the body; and MEXIT.
 #include "base/collection.h"
+#include "base/diagnostics.h"
 #include "base/frames.h"
 #include "base/messages.h"
 #include "base/scanner.h"
@@ -284,7 +285,13 @@ void macroCallLineEnd(Run &run) {
   // The argument text becomes the text being read, so that the evaluator
   // reads MINT arguments from it. Until the body starts, the source is
   // like the command string: no file, no body.
+  std::string macroName(macro.name.data(),
+                        static_cast<std::size_t>(nameLength(macro.name)));
+  if (traces(run, macroName.c_str()))
+    trace(run, "%s(%.*s", macroName.c_str(), run.lineLength,
+          reinterpret_cast<const char *>(run.lineBuffer));
   InputSource &src = pushSource(run);
+  src.macroName = macro.name;
   std::memcpy(src.buffer, run.lineBuffer,
               static_cast<std::size_t>(run.lineLength));
   src.length = run.lineLength;

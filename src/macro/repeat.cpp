@@ -1,4 +1,5 @@
 // RPT, RPTN, REND and REXIT.
+#include "base/diagnostics.h"
 #include "base/frames.h"
 #include "base/messages.h"
 #include "base/scanner.h"
@@ -29,6 +30,7 @@ Next passOver(Run &run) {
 
 Next cmdRpt(Run &run) {
   run.lineLength = run.keptLength;
+  recordingBegun(run, "RPT", nullptr);
   if (!run.cond.active)
     return passOver(run);
   return startRecording(run, -1);
@@ -36,9 +38,12 @@ Next cmdRpt(Run &run) {
 
 Next cmdRptn(Run &run) {
   run.lineLength = run.keptLength;
+  recordingBegun(run, "RPTN", nullptr);
   if (!run.cond.active)
     return passOver(run);
   std::int64_t count = evaluate(run, ';').value;
+  if (traces(run, "RPTN"))
+    trace(run, "RPTN %lld", static_cast<long long>(count));
   if (count > 0)
     return startRecording(run, count);
   if (count < 0)

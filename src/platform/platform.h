@@ -95,6 +95,11 @@ public:
   // The console sink: every message of the processor goes through here.
   virtual void writeConsole(const char *bytes, std::size_t count) = 0;
   virtual void flushConsole() = 0;
+  // Standard error for the opt-in help to find mistakes (where messages
+  // come from, traces, warnings), never mixed into the console's bytes
+  // unless the console is standard error itself. Written out with the
+  // console.
+  virtual void writeDiagnostics(const char *bytes, std::size_t count) = 0;
   // A text of the processor's own (a message format, in code page 850) as
   // the console shows it: `text` itself, or a conversion kept in
   // `storage`. User bytes that a message carries are written as they are.

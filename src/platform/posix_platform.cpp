@@ -563,6 +563,7 @@ PosixPlatform::PosixPlatform(const Options &options)
   if (options.consoleInputFromTerminal)
     consoleInputFd_ = openRetrying("/dev/tty", O_RDONLY | O_CLOEXEC);
   consoleIsTerminal_ = ::isatty(consoleFd_) == 1;
+  diagnosticsToTerminal_ = ::isatty(2) == 1;
   console_.reserve(kConsoleBufferSize);
   ::tzset();
 }
@@ -739,6 +740,21 @@ void PosixPlatform::flushConsole() {
   int error = 0;
   writeAll(consoleFd_, console_.data(), console_.size(), error);
   console_.clear();
+  writeAll(2, diagnostics_.data(), diagnostics_.size(), error);
+  diagnostics_.clear();
+}
+
+void PosixPlatform::writeDiagnostics(const char *bytes, std::size_t count) {
+  if (consoleFd_ == 2) {
+    writeConsole(bytes, count);
+    return;
+  }
+  // A message and the line that tells where it came from show together.
+  if (diagnosticsToTerminal_)
+    flushConsole();
+  diagnostics_.append(bytes, count);
+  if (diagnosticsToTerminal_ || diagnostics_.size() >= kConsoleBufferSize)
+    flushConsole();
 }
 
 bool PosixPlatform::readConsoleWord(std::string &word) {

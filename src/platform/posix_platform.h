@@ -68,6 +68,7 @@ public:
   // flushConsole.
   void writeConsole(const char *bytes, std::size_t count) override;
   void flushConsole() override;
+  void writeDiagnostics(const char *bytes, std::size_t count) override;
   const char *systemText(const char *text, std::string &storage) override;
 
   // Reads standard input through its own buffer (not through stdio).
@@ -96,6 +97,8 @@ private:
   std::shared_ptr<OpenFiles> openFiles_;
   std::string console_;
   bool consoleIsTerminal_ = false;
+  std::string diagnostics_; // for standard error, when it is not the console
+  bool diagnosticsToTerminal_ = false;
   std::vector<std::uint8_t> stdin_;
   std::size_t stdinPosition_ = 0;
   std::size_t stdinEnd_ = 0;

@@ -1,5 +1,6 @@
 // SET, MSET, DEFT and MDEFT, and the line end of a DEFT line.
 #include "base/collection.h"
+#include "base/diagnostics.h"
 #include "base/frames.h"
 #include "base/messages.h"
 #include "base/scanner.h"
@@ -30,6 +31,10 @@ Next assign(Run &run, LookupScope scope, const char *syntaxMessage) {
   variable.value = evaluate(run, ';').value;
   variable.name = popSavedName(run);
   storeSymbol(run, scope, variable);
+  const char *command = scope == LookupScope::GLOBAL ? "SET" : "MSET";
+  if (traces(run, command))
+    trace(run, "%s %.*s=%lld", command, nameLength(variable.name),
+          variable.name.data(), static_cast<long long>(variable.value));
   return suppressLine(run);
 }
 
@@ -96,6 +101,10 @@ void textLineEnd(Run &run) {
     report(run, "Text-Speicher nicht gro\xE1 genug - Abbruch\n");
     abortRun(run, ExitCode::Stopped);
   }
+  const char *command = target.scope == LookupScope::GLOBAL ? "DEFT" : "MDEFT";
+  if (traces(run, command))
+    trace(run, "%s %.*s (%u bytes)", command, nameLength(target.name),
+          target.name.data(), n);
   Lookup hit = lookupSymbol(run, target.scope, target.name);
   if (hit.found) {
     SymbolEntry e = run.storage.entry(hit.entry);
