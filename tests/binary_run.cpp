@@ -14,7 +14,7 @@ namespace {
 
 // A binary that runs away (under a planted fault, say) stops at 256 MB of
 // output or a minute of processor time instead of filling the disk.
-constexpr const char *kRunawayLimits = "ulimit -f 524288 -t 60; ";
+constexpr const char *kRunawayLimits = "ulimit -f 524288; ulimit -t 60; ";
 
 std::string shellQuote(const std::string &arg) {
   std::string quoted = "'";

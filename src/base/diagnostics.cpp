@@ -17,19 +17,22 @@ std::string macroNameOf(const InputSource &src) {
 }
 
 // The source at `index` and, through the sources below it, what led there.
-std::string describe(const Run &run, std::size_t index) {
+// Without `passes` it names the line of the template only: the same for
+// every pass of a repeat block and every call of a macro.
+std::string describe(const Run &run, std::size_t index, bool passes = true) {
   const InputSource &src = *run.sources[index];
   std::string line = std::to_string(lineValue(src.lineNumber));
   auto below = [&] {
-    return index > 0 ? describe(run, index - 1) : std::string("?");
+    return index > 0 ? describe(run, index - 1, passes) : std::string("?");
   };
   switch (src.kind) {
   case SourceKind::MacroBody:
-    return "macro " + macroNameOf(src) + " (body line " + line +
-           "), called at " + below();
+    return "macro " + macroNameOf(src) + " (body line " + line + ")" +
+           (passes ? ", called at " + below() : "");
   case SourceKind::RepeatBody:
-    return "repeat pass " + std::to_string(src.passNumber) + " of " +
-           src.origin;
+    return (passes ? "repeat pass " + std::to_string(src.passNumber)
+                   : std::string("repeat")) +
+           " of " + src.origin + (passes ? "" : " line " + line);
   case SourceKind::ExecutedLine:
     return "EXECUTE at " + below();
   case SourceKind::File:
@@ -159,11 +162,14 @@ void warn(Run &run, const char *format, ...) {
     return;
   va_list args;
   va_start(args, format);
-  std::string line =
-      "warning: " + placeOfLine(run) + ": " + formatted(format, args) + "\n";
+  std::string text = formatted(format, args);
   va_end(args);
-  if (!run.diagnostics.warned.insert(line).second)
+  // Once for each line of the template, whichever pass or call met it.
+  std::string key = run.hasSource() ? describe(run, run.sourceDepth - 1, false)
+                                    : std::string();
+  if (!run.diagnostics.warned.insert(key + ": " + text).second)
     return;
+  std::string line = "warning: " + placeOfLine(run) + ": " + text + "\n";
   ++run.templateMessages;
   writeLine(run, line);
 }

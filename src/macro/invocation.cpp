@@ -288,8 +288,8 @@ void macroCallLineEnd(Run &run) {
   std::string macroName(macro.name.data(),
                         static_cast<std::size_t>(nameLength(macro.name)));
   if (traces(run, macroName.c_str()))
-    trace(run, "%s(%.*s", macroName.c_str(), run.lineLength,
-          reinterpret_cast<const char *>(run.lineBuffer));
+    trace(run, "%s%s%.*s", macroName.c_str(), run.lineLength ? "(" : "",
+          run.lineLength, reinterpret_cast<const char *>(run.lineBuffer));
   InputSource &src = pushSource(run);
   src.macroName = macro.name;
   std::memcpy(src.buffer, run.lineBuffer,

@@ -32,8 +32,15 @@ std::string toCodePage850(const std::string &utf8) {
       {"\xC3\xBC", '\x81'}, {"\xC3\xA4", '\x84'}, {"\xC3\xB6", '\x94'},
       {"\xC3\x9F", '\xE1'}, {"\xC3\x9C", '\x9A'}, {"\xC3\x84", '\x8E'},
       {"\xC3\x96", '\x99'}, {"\xC2\xB3", '\xFC'}};
+  // ␍ stands for a CR that a block must show.
+  const std::string cr = "\xE2\x90\x8D";
   std::string bytes;
   for (std::size_t i = 0; i < utf8.size(); ++i) {
+    if (utf8.compare(i, cr.size(), cr) == 0) {
+      bytes += '\r';
+      i += cr.size() - 1;
+      continue;
+    }
     auto it = table.find(utf8.substr(i, 2));
     bytes += it == table.end() ? utf8[i] : it->second;
     i += it == table.end() ? 0 : 1;
