@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <sys/wait.h>
 
@@ -41,6 +42,25 @@ TEST(RealBinary, ClosedStandardStreamsAreTakenByNoFile) {
   // ACC meets the end of the console input: the run stops with 4.
   runShell(dir.path(), kBinary + " IN OUT <&- >&-", 4);
   EXPECT_EQ(readFile(dir.path() / "OUT"), "one\r\n");
+  runShell(dir.path(), kBinary + " IN OUT <&- >console", 4);
+  EXPECT_EQ(readFile(dir.path() / "console"),
+            "shown\n4/4 ACC - Ende der Konsoleneingabe - Abbruch\n");
+}
+
+TEST(RealBinary, APromptIsShownBeforeAccWaitsAndDateIsToday) {
+  // The answer is written only when the prompt has come through the pipe.
+  TempDir dir("prompt");
+  writeFile(dir.path() / "IN",
+            "%DISP:number?\r\n%ACC: N N5;\r\n%INT:N*2; %INT:$DATE;\r\n");
+  runShell(dir.path(), "mkfifo answer && timeout 20 " + kBinary +
+                           " IN OUT <>answer | { read -r prompt || exit; "
+                           "echo 21 >answer; echo \"$prompt\" >seen; }");
+  EXPECT_EQ(readFile(dir.path() / "seen"), "number?\n");
+  std::time_t now = std::time(nullptr);
+  std::tm *t = std::localtime(&now);
+  std::string date = std::to_string(t->tm_mday * 10000 + (t->tm_mon + 1) * 100 +
+                                    t->tm_year % 100);
+  EXPECT_EQ(readFile(dir.path() / "OUT"), "42 " + date + "\r\n");
 }
 
 TEST(RealBinary, OutOfMemoryIsReportedAndKeepsTheOutput) {
