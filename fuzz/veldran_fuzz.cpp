@@ -1,8 +1,9 @@
 // libFuzzer targets: run a whole processor in-process on fuzzed bytes.
 // The bytes are split at each "\n@@" into the input file, the command
 // string, the console input, two files the input may INCLUDE (named A and
-// B) and a control part whose bytes choose the read chunk size and the
-// disk space of the platform. A line budget ends endless repeat loops.
+// B) and a control part whose bytes choose the read chunk size, the disk
+// space of the platform and the help for finding mistakes (--where,
+// --trace, --warn). A line budget ends endless repeat loops.
 //
 // Built with VELDRAN_FUZZ_PATHS, the target runs the bytes twice, with and
 // without the fast path for plain text, and stops when the two runs
@@ -41,30 +42,39 @@ struct Outcome {
   bool operator==(const Outcome &) const = default;
 };
 
+// The control part's bytes: the read chunk size, two bytes of disk space,
+// the bits of --where, --trace and --warn.
+void applyControl(const std::string &control, veldran::MemoryPlatform &p,
+                  veldran::RunOptions &options) {
+  auto byte = [&](std::size_t i) {
+    return i < control.size() ? static_cast<unsigned char>(control[i]) : 0u;
+  };
+  p.readChunk = byte(0);
+  if (control.size() > 2)
+    p.diskSpace = byte(1) * 256u + byte(2);
+  options.where = byte(3) & 1;
+  options.trace = byte(3) & 2;
+  options.warn = byte(3) & 4;
+}
+
 Outcome runParts(const std::vector<std::string> &parts, bool fastPath) {
   veldran::MemoryPlatform platform;
-  platform.files["TEST.INP"] = parts[0];
-  std::vector<std::string> args = {"TEST.INP", "TEST.OUT"};
+  veldran::RunOptions options;
+  platform.files[options.input] = parts[0];
   if (parts.size() > 1 && !parts[1].empty())
-    args.push_back(parts[1]);
+    options.commandString = parts[1];
   if (parts.size() > 2)
     platform.consoleInput = parts[2];
   if (parts.size() > 3)
     platform.files["A"] = parts[3];
   if (parts.size() > 4)
     platform.files["B"] = parts[4];
-  if (parts.size() > 5 && !parts[5].empty()) {
-    const std::string &control = parts[5];
-    platform.readChunk = static_cast<unsigned char>(control[0]);
-    if (control.size() > 2)
-      platform.diskSpace = static_cast<unsigned char>(control[1]) * 256u +
-                           static_cast<unsigned char>(control[2]);
-  }
-  veldran::RunLimits limits;
-  limits.lineBudget = kLineBudget;
-  limits.plainFastPath = fastPath;
-  int exitCode = veldran::runVeldran(platform, args, limits);
-  return {platform.files, platform.console, exitCode};
+  if (parts.size() > 5)
+    applyControl(parts[5], platform, options);
+  options.limits.lineBudget = kLineBudget;
+  options.limits.plainFastPath = fastPath;
+  int exitCode = veldran::runVeldran(platform, options);
+  return {platform.files, platform.console + platform.diagnostics, exitCode};
 }
 
 } // namespace
