@@ -89,13 +89,5 @@ const Row kMessages[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Messages, Evaluate, ::testing::ValuesIn(kMessages));
 
-// One operator needs the 4-byte base marker and two 16-byte entries.
-TEST_F(Evaluate, WorkStackNeedsMarkerAndTwoEntriesForOneOperator) {
-  run.storage.textTop = run.storage.stackTop - 36;
-  EXPECT_EQ(evaluateText("1+2;", ';').value, 3);
-  run.storage.textTop += 1;
-  EXPECT_THROW(evaluateText("1+2;", ';'), RunAborted);
-}
-
 } // namespace
 } // namespace veldran
