@@ -74,17 +74,10 @@ void initSymbols(Run &run) {
   }
 }
 
-void reserveStack(Run &run, std::uint32_t n) {
-  StorageArea &s = run.storage;
-  if (static_cast<std::int64_t>(s.stackTop) - n <
-      static_cast<std::int64_t>(s.textTop)) {
-    report(run, "Variablen-Speicher ist nicht gro\xE1 genug - Abbruch\n");
-    abortRun(run, ExitCode::Stopped);
-  }
-  s.stackTop -= n;
+void stackExhausted(Run &run) {
+  report(run, "Variablen-Speicher ist nicht gro\xE1 genug - Abbruch\n");
+  abortRun(run, ExitCode::Stopped);
 }
-
-void releaseStack(Run &run, std::uint32_t n) { run.storage.stackTop += n; }
 
 Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name) {
   const StorageArea &s = run.storage;

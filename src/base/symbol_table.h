@@ -14,11 +14,21 @@ struct Lookup {
 // Lays out the global table with the ten system variables.
 void initSymbols(Run &run);
 
+// Reports that the variable stack met the text storage and abandons the run.
+[[noreturn]] void stackExhausted(Run &run);
 // Moves stackTop down by n bytes; reports and abandons the run when the
 // variable stack would meet the text storage.
-void reserveStack(Run &run, std::uint32_t n);
+inline void reserveStack(Run &run, std::uint32_t n) {
+  StorageArea &s = run.storage;
+  if (static_cast<std::int64_t>(s.stackTop) - n <
+      static_cast<std::int64_t>(s.textTop))
+    stackExhausted(run);
+  s.stackTop -= n;
+}
 // Moves stackTop up by n bytes.
-void releaseStack(Run &run, std::uint32_t n);
+inline void releaseStack(Run &run, std::uint32_t n) {
+  run.storage.stackTop += n;
+}
 
 Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name);
 // Writes `entry`, with SYM_DEFINED added, into the tables of the scope.
