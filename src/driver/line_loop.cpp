@@ -90,15 +90,24 @@ Next recognizeCommand(Run &run) {
   return cmd.routine(run);
 }
 
-// Index of the first '%' or CR at or after `from`, or `end`. Two memchr
-// passes beat one byte-by-byte loop over two characters.
+// Index of the first '%' or CR at or after `from`, or `end`. The first
+// bytes are looked at one by one, since most runs between commands are
+// short; a longer run is searched by two memchr passes, which beat one
+// byte-by-byte loop over two characters.
 int findSpecial(const std::uint8_t *buffer, int from, int end) {
-  const void *cr =
-      std::memchr(buffer + from, CR, static_cast<std::size_t>(end - from));
+  constexpr int kShortRun = 16;
+  int shortEnd = std::min(end, from + kShortRun);
+  for (int i = from; i < shortEnd; ++i)
+    if (buffer[i] == '%' || buffer[i] == CR)
+      return i;
+  if (shortEnd == end)
+    return end;
+  const void *cr = std::memchr(buffer + shortEnd, CR,
+                               static_cast<std::size_t>(end - shortEnd));
   if (cr)
     end = static_cast<int>(static_cast<const std::uint8_t *>(cr) - buffer);
-  const void *percent =
-      std::memchr(buffer + from, '%', static_cast<std::size_t>(end - from));
+  const void *percent = std::memchr(buffer + shortEnd, '%',
+                                    static_cast<std::size_t>(end - shortEnd));
   if (percent)
     return static_cast<int>(static_cast<const std::uint8_t *>(percent) -
                             buffer);
@@ -202,9 +211,10 @@ LineEnd scanLine(Run &run) {
     InputSource &src = run.source();
     // A command that read past the end of the buffer leaves the position
     // behind it.
-    if (!afterPercent && !afterCr && src.position < src.length) {
+    if (!afterPercent && !afterCr && src.position < src.length &&
+        src.buffer[src.position] != '%' && src.buffer[src.position] != CR) {
       // Plain bytes up to the next '%' or CR are copied in one step.
-      int stop = findSpecial(src.buffer, src.position, src.length);
+      int stop = findSpecial(src.buffer, src.position + 1, src.length);
       appendBytes(run, src.buffer + src.position, stop - src.position);
       src.position = stop;
     }
