@@ -130,7 +130,7 @@ bool scanNameAt(Run &run, ByteCursor &cursor) {
 
 } // namespace
 
-bool scanName(Run &run) {
+bool scanNameFromSource(Run &run) {
   ByteCursor cursor(run);
   return scanNameAt(run, cursor);
 }
@@ -140,7 +140,7 @@ void skipBlanks(Run &run) {
     nextChar(run);
 }
 
-bool readName(Run &run) {
+bool readNameFromSource(Run &run) {
   ByteCursor cursor(run);
   while (cursor.current == ' ')
     cursor.advance();
