@@ -64,8 +64,9 @@ Next recognizeCommand(Run &run) {
   if (row < 0) {
     report(run, "command not defined: %.16s\n", run.scannedName.data());
     if (run.lineMode == LineMode::Normal)
-      warn(run, "'%%' and %.*s are left out of the line: no command, symbol "
-                "or macro has that name; %%%% writes a percent sign",
+      warn(run,
+           "'%%' and %.*s are left out of the line: no command, symbol "
+           "or macro has that name; %%%% writes a percent sign",
            nameLength(run.scannedName), run.scannedName.data());
     stepBack(run);
     return Next::GoOn;
@@ -204,54 +205,81 @@ bool copyPlainLines(Run &run) {
   return true;
 }
 
+// Appends the plain bytes from `position` up to the next '%' or CR and
+// returns where they end.
+int copyPlainRun(Run &run, const std::uint8_t *bytes, int position,
+                 int length) {
+  if (position >= length || bytes[position] == '%' || bytes[position] == CR)
+    return position;
+  int stop = findSpecial(bytes, position + 1, length);
+  appendBytes(run, bytes + position, stop - position);
+  return stop;
+}
+
+// How the bytes taken one by one went: the line ended, a command or "%%"
+// was handled and scanning goes on, or the buffer ran out.
+enum class Step { Ended, Restart, GoOn, RanOut };
+
+// A '%' was taken: "%%" is a percent sign (doubled while recording), any
+// other byte starts a command.
+Step percentStep(Run &run, InputSource &src) {
+  if (src.position >= src.length)
+    return Step::RanOut;
+  std::uint8_t c = src.buffer[src.position++];
+  run.currentChar = c;
+  if (c == '%') {
+    appendByte(run, '%');
+    if (isRecording(run.lineMode))
+      appendByte(run, '%');
+    return Step::GoOn;
+  }
+  switch (recognizeCommand(run)) {
+  case Next::LineDone:
+    return Step::Ended;
+  case Next::Restart:
+    return Step::Restart;
+  case Next::GoOn:
+    break;
+  }
+  return Step::GoOn;
+}
+
+// Takes the bytes at which a plain run stopped one by one: a CR, and the
+// byte behind it, where an LF ends the line; a '%' and what follows it.
+Step specialSteps(Run &run, InputSource &src) {
+  for (;;) {
+    if (src.position >= src.length)
+      return Step::RanOut;
+    std::uint8_t c = src.buffer[src.position++];
+    run.currentChar = c;
+    if (c == '%')
+      return percentStep(run, src);
+    appendByte(run, c);
+    if (c != CR)
+      return Step::GoOn;
+    if (src.position < src.length && src.buffer[src.position] == LF) {
+      run.currentChar = src.buffer[src.position++];
+      appendByte(run, LF);
+      return Step::Ended;
+    }
+  }
+}
+
 LineEnd scanLine(Run &run) {
-  bool afterPercent = false;
-  bool afterCr = false;
   for (;;) {
     InputSource &src = run.source();
-    // A command that read past the end of the buffer leaves the position
-    // behind it.
-    if (!afterPercent && !afterCr && src.position < src.length &&
-        src.buffer[src.position] != '%' && src.buffer[src.position] != CR) {
-      // Plain bytes up to the next '%' or CR are copied in one step.
-      int stop = findSpecial(src.buffer, src.position + 1, src.length);
-      appendBytes(run, src.buffer + src.position, stop - src.position);
-      src.position = stop;
-    }
-    if (src.position >= src.length)
-      break;
-    std::uint8_t c = src.buffer[src.position++];
-    bool counted = appendByte(run, c);
-    run.currentChar = c;
-    if (afterPercent) {
-      afterPercent = false;
-      if (c == '%') {
-        if (isRecording(run.lineMode))
-          appendByte(run, '%');
-        continue;
-      }
-      if (counted)
-        --run.lineLength;
-      Next next = recognizeCommand(run);
-      if (next == Next::LineDone)
-        return LineEnd::Ended;
-      if (next == Next::Restart)
-        return LineEnd::Restart;
-      continue;
-    }
-    // Only the byte behind a CR (or behind a '%', above) is taken here
-    // rather than by the copy above, so an LF here ends the line.
-    if (c == LF)
+    src.position = copyPlainRun(run, src.buffer, src.position, src.length);
+    switch (specialSteps(run, src)) {
+    case Step::Ended:
       return LineEnd::Ended;
-    if (c == CR) {
-      afterCr = true;
+    case Step::Restart:
+      return LineEnd::Restart;
+    case Step::GoOn:
       continue;
-    } else if (c == '%') {
-      if (counted)
-        --run.lineLength;
-      afterPercent = true;
+    case Step::RanOut:
+      break;
     }
-    afterCr = false;
+    break;
   }
   if (!run.source().isReplay()) {
     report(run, "Eingabe-Zeile zu lang\n");
