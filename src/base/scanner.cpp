@@ -71,14 +71,6 @@ __attribute__((noinline, cold)) void scanCutName(Run &run) {
 
 } // namespace
 
-Name makeName(const char *text) {
-  Name n;
-  n.fill(' ');
-  for (std::size_t i = 0; i < kNameLength && text[i]; ++i)
-    n[i] = text[i];
-  return n;
-}
-
 namespace {
 
 // The read position and currentChar in locals, so that a scan does not go

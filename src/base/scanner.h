@@ -9,7 +9,14 @@ namespace veldran {
 // Upper-case name character of a byte, or 0 when it cannot be in a name.
 extern const std::array<std::uint8_t, 256> NameCharTable;
 
-Name makeName(const char *text);
+// A name from text: its first 16 characters, blank-padded.
+constexpr Name makeName(const char *text) {
+  Name n{};
+  n.fill(' ');
+  for (std::size_t i = 0; i < kNameLength && text[i]; ++i)
+    n[i] = text[i];
+  return n;
+}
 
 inline void nextChar(Run &run) {
   InputSource &src = run.source();
