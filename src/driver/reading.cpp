@@ -164,8 +164,9 @@ void sourceLineEndStep(Run &run) {
     return;
   }
   int rest = src.length - src.position;
-  std::memmove(src.buffer, src.buffer + src.position,
-               static_cast<std::size_t>(rest));
+  if (rest > 0 && src.position > 0)
+    std::memmove(src.buffer, src.buffer + src.position,
+                 static_cast<std::size_t>(rest));
   src.length = rest;
   src.position = 0;
 }
