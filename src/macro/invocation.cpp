@@ -178,7 +178,7 @@ void Binder::appendArgByte(SymbolEntry &parameter, std::uint8_t c,
     reportXText(run_, overflow);
     abortRun(run_, ExitCode::Stopped);
   }
-  appendText(run_, &c, 1);
+  *s.at(s.textTop++) = c;
   ++parameter.length;
 }
 
