@@ -287,6 +287,12 @@ std::int64_t Evaluator::finish() {
     stop();
   }
   run_.currentChar = ';';
+  if (top_ == 0) {
+    // A single operand: the end entry finds nothing to combine.
+    reserveStack(run_, kEvalEntrySize);
+    releaseStack(run_, kEvalEntrySize + kMarkerSize);
+    return value_;
+  }
   pushReduce(0, '0');
   std::int64_t result = work_[top_].value;
   pop();
