@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -53,6 +54,11 @@ struct RememberedHit {
 
 class StorageArea {
 public:
+  struct FreeBytes {
+    void operator()(std::uint8_t *bytes) const { std::free(bytes); }
+  };
+  using Bytes = std::unique_ptr<std::uint8_t[], FreeBytes>;
+
   explicit StorageArea(std::uint32_t size = kStorageSize);
   ~StorageArea();
   StorageArea(const StorageArea &) = delete;
@@ -105,7 +111,7 @@ public:
 
 private:
   std::uint32_t size_;
-  std::unique_ptr<std::uint8_t[]> bytes_;
+  Bytes bytes_;
 };
 
 } // namespace veldran
