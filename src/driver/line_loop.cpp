@@ -122,23 +122,6 @@ int findSpecial(const std::uint8_t *buffer, int from, int end) {
   return i;
 }
 
-// The first LF behind a CR in [line, limit): where a line without
-// commands ends. An LF at the line's start or behind any other byte is text.
-const std::uint8_t *findLineEnd(const std::uint8_t *line,
-                                const std::uint8_t *limit) {
-  const std::uint8_t *p = line;
-  while (p < limit) {
-    p = static_cast<const std::uint8_t *>(
-        std::memchr(p, LF, static_cast<std::size_t>(limit - p)));
-    if (!p)
-      return nullptr;
-    if (p > line && p[-1] == CR)
-      return p;
-    ++p;
-  }
-  return nullptr;
-}
-
 void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
   int error = 0;
   if (count > 0 && !run.output->write(bytes, count, error))
@@ -148,6 +131,37 @@ void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
 void writeLine(Run &run) {
   writeBytes(run, run.lineBuffer, static_cast<std::size_t>(run.lineLength));
   ++run.outputLineNumber;
+}
+
+// Where the plain lines from `next` on end: lines that hold no '%', end
+// in CR LF within their 256-byte window and start at least 256 bytes
+// before `end` unless the file has ended (the read step tops the window up
+// first). A bare LF, a line too long and an end-of-file mark behind a line
+// (left to the line-end step) end the run; so do `maxLines` lines. Returns
+// the end of the run and, in `lastLine`, the start of its last line.
+const std::uint8_t *plainRunEnd(const InputSource &src,
+                                const std::uint8_t *next,
+                                const std::uint8_t *end,
+                                const std::uint8_t *&lastLine,
+                                std::uint64_t maxLines, std::uint32_t &lines) {
+  const std::uint8_t *percent = static_cast<const std::uint8_t *>(
+      std::memchr(next, '%', static_cast<std::size_t>(end - next)));
+  if (!percent)
+    percent = end;
+  const std::uint8_t *lastStart = src.atEnd ? end : end - (kLineMax - 1);
+  while (lines < maxLines && next < lastStart) {
+    auto window = std::min<std::ptrdiff_t>(end - next, kLineMax);
+    const auto *lf = static_cast<const std::uint8_t *>(
+        std::memchr(next, LF, static_cast<std::size_t>(window)));
+    if (!lf || lf == next || lf[-1] != CR || lf > percent)
+      break;
+    lastLine = next;
+    next = lf + 1;
+    ++lines;
+    if (next < end && *next == 0x1A)
+      break;
+  }
+  return next;
 }
 
 // Plain text's fast path. A line of a file that holds no '%' and ends in
@@ -168,30 +182,11 @@ bool copyPlainLines(Run &run) {
   std::uint64_t maxLines =
       run.limits.lineBudget ? run.limits.lineBudget : UINT64_MAX;
   const std::uint8_t *block = src.block.get();
-  const std::uint8_t *end = block + src.blockEnd;
   const std::uint8_t *first = src.buffer;
-  const auto *percent = static_cast<const std::uint8_t *>(
-      std::memchr(first, '%', static_cast<std::size_t>(end - first)));
-  if (!percent)
-    percent = end;
   const std::uint8_t *line = first;
-  const std::uint8_t *next = first;
   std::uint32_t lines = 0;
-  while (lines < maxLines) {
-    auto left = static_cast<std::size_t>(end - next);
-    if (left < kLineMax && !src.atEnd)
-      break; // the read step tops the window up first
-    const std::uint8_t *lf =
-        findLineEnd(next, next + std::min<std::size_t>(left, kLineMax));
-    if (!lf || percent < lf)
-      break;
-    line = next;
-    next = lf + 1;
-    ++lines;
-    // End-of-file marks behind a line are left to the line-end step.
-    if (next < end && *next == 0x1A)
-      break;
-  }
+  const std::uint8_t *next =
+      plainRunEnd(src, first, block + src.blockEnd, line, maxLines, lines);
   if (lines == 0)
     return false;
   writeBytes(run, first, static_cast<std::size_t>(next - first));

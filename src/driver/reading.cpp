@@ -84,13 +84,17 @@ void setWindow(InputSource &src, std::uint32_t start) {
 
 namespace {
 
+// The input file gets the largest block at once: growing it would copy
+// what was read and fault in every larger block anew. Included files start
+// small.
 void pushFile(Run &run, std::unique_ptr<InputFile> file,
               const std::string &name) {
+  std::uint32_t size = run.sourceDepth == 0 ? kLargestBlock : kFirstBlock;
   InputSource &src = pushSource(run);
   src.file = std::move(file);
   src.fileName = name;
-  src.block.reset(new std::uint8_t[kFirstBlock]);
-  src.blockSize = kFirstBlock;
+  src.block.reset(new std::uint8_t[size]);
+  src.blockSize = size;
 }
 
 void noteFileRead(Run &run, const std::string &name) {
