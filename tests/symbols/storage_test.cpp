@@ -88,6 +88,30 @@ TEST_F(Storage, LocalTablesHideGlobalsAndGlobalStoresShiftThemDown) {
             (kStorageSize - kInitialGlobalTableSize) - 2 * 32 - 16 - 7);
 }
 
+// A lookup answered from the last hit of its name must give what a search
+// of the tables gives, after every kind of change to them.
+TEST_F(Storage, RememberedHitsFollowEveryChangeOfTheTables) {
+  store("X", LookupScope::GLOBAL, 1);
+  EXPECT_EQ(valueOf("X", LookupScope::ALL), 1);
+  store("Y", LookupScope::GLOBAL, 5); // sorts after X: X's entry moves down
+  EXPECT_EQ(valueOf("X", LookupScope::ALL), 1);
+  openLocalTable(run);
+  store("X", LookupScope::CURRENT, 2);
+  EXPECT_EQ(valueOf("X", LookupScope::GLOBAL), 1);
+  EXPECT_EQ(valueOf("X", LookupScope::CURRENT), 2);
+  openLocalTable(run); // a new, empty current table
+  EXPECT_EQ(valueOf("X", LookupScope::CURRENT), -1);
+  store("X", LookupScope::CURRENT, 3);
+  EXPECT_EQ(valueOf("X", LookupScope::ALL), 3);
+  releaseLocalTable(run);
+  EXPECT_EQ(valueOf("X", LookupScope::ALL), 2);
+  store("Z", LookupScope::GLOBAL, 6); // moves the local table down
+  EXPECT_EQ(valueOf("X", LookupScope::ALL), 2);
+  releaseLocalTable(run);
+  EXPECT_EQ(valueOf("X", LookupScope::ALL), 1);
+  EXPECT_EQ(valueOf("Z", LookupScope::ALL), 6);
+}
+
 // Each reservation may use up the last free byte; one byte more stops the
 // run, whatever part of its items was already pushed.
 TEST_P(Storage, MayUseUpTheLastFreeByte) {
