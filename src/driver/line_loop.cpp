@@ -148,8 +148,8 @@ const std::uint8_t *plainRunEnd(const InputSource &src,
       std::memchr(next, '%', static_cast<std::size_t>(end - next)));
   if (!percent)
     percent = end;
-  const std::uint8_t *lastStart = src.atEnd ? end : end - (kLineMax - 1);
-  while (lines < maxLines && next < lastStart) {
+  while (lines < maxLines &&
+         (src.atEnd ? next < end : end - next >= kLineMax)) {
     auto window = std::min<std::ptrdiff_t>(end - next, kLineMax);
     const auto *lf = static_cast<const std::uint8_t *>(
         std::memchr(next, LF, static_cast<std::size_t>(window)));
