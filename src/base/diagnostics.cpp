@@ -132,15 +132,12 @@ void recordingBegun(Run &run, const char *command, const Name *name) {
   d.recordingPlace = placeOfLine(run);
   d.recordingCommand = command;
   if (name)
-    d.recordingCommand.append(" ").append(name->data(),
-                                          static_cast<std::size_t>(
-                                              nameLength(*name)));
+    d.recordingCommand.append(" ").append(
+        name->data(), static_cast<std::size_t>(nameLength(*name)));
 }
 
-bool traces(const Run &run, const char *name) {
+bool tracedName(const Run &run, const char *name) {
   const RunOptions &o = run.options;
-  if (!o.trace)
-    return false;
   if (o.traceNames.empty())
     return true;
   for (const std::string &n : o.traceNames)
@@ -173,7 +170,6 @@ void warn(Run &run, const char *format, ...) {
   ++run.templateMessages;
   writeLine(run, line);
 }
-
 
 std::string byteShown(std::uint8_t c) {
   if (c == CR)

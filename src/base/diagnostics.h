@@ -32,7 +32,10 @@ void recordingBegun(Run &run, const char *command, const Name *name);
 
 // --trace: whether `name` (a command or a macro) is traced, and the trace
 // line "trace: PLACE: TEXT".
-bool traces(const Run &run, const char *name);
+bool tracedName(const Run &run, const char *name);
+inline bool traces(const Run &run, const char *name) {
+  return run.options.trace && tracedName(run, name);
+}
 void trace(Run &run, const char *format, ...)
     __attribute__((format(printf, 2, 3)));
 

@@ -25,7 +25,8 @@ std::int64_t fetchNumeric(Run &run, const Name &name) {
   }
   SymbolEntry e = run.storage.entry(hit.entry);
   if (e.flags & SYM_TEXT) {
-    reportName(run, "numerische Variable gesucht - Text gefunden : %.*s\n", name);
+    reportName(run, "numerische Variable gesucht - Text gefunden : %.*s\n",
+               name);
     return 0;
   }
   if (e.flags & SYM_SYSTEM)

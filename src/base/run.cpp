@@ -7,11 +7,4 @@ void abortRun(Run &run, ExitCode code) {
   throw RunAborted{};
 }
 
-void spendBudget(Run &run) {
-  if (run.limits.lineBudget == 0)
-    return;
-  if (--run.limits.lineBudget == 0)
-    abortRun(run, ExitCode::Stopped);
-}
-
 } // namespace veldran

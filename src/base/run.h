@@ -213,7 +213,10 @@ inline std::int32_t lineValue(std::uint32_t counter) {
 [[noreturn]] void abortRun(Run &run, ExitCode code);
 
 // Counts one line or replay pass against the run's budget.
-void spendBudget(Run &run);
+inline void spendBudget(Run &run) {
+  if (run.limits.lineBudget != 0 && --run.limits.lineBudget == 0)
+    abortRun(run, ExitCode::Stopped);
+}
 
 // The line mode that follows the conditional state: Normal or Suppressed,
 // unless a body is being recorded or passed over.

@@ -53,8 +53,9 @@ const std::array<std::uint8_t, 256> NameCharTable = buildNameChars();
 namespace {
 
 // Characters beyond the 16th are consumed and dropped. With --warn the
-// whole name is kept to tell two cut names apart.
-void scanCutName(Run &run) {
+// whole name is kept to tell two cut names apart. Kept out of the name
+// scanner, whose common case needs no string.
+__attribute__((noinline, cold)) void scanCutName(Run &run) {
   if (!run.options.warn) {
     while (NameCharTable[run.currentChar])
       nextChar(run);
@@ -70,29 +71,60 @@ void scanCutName(Run &run) {
 
 } // namespace
 
-Name makeName(const char *text) {
-  Name n;
-  n.fill(' ');
-  for (std::size_t i = 0; i < kNameLength && text[i]; ++i)
-    n[i] = text[i];
-  return n;
-}
+namespace {
 
-bool scanName(Run &run) {
-  Name &name = run.scannedName;
-  name.fill(' ');
-  std::size_t count = 0;
-  if (run.currentChar < '0' || run.currentChar > '9') {
-    while (std::uint8_t c = NameCharTable[run.currentChar]) {
-      if (count == kNameLength) {
-        scanCutName(run);
-        break;
-      }
-      name[count++] = static_cast<char>(c);
-      nextChar(run);
+// The read position and currentChar in locals, so that a scan does not go
+// through the source record for every byte; nextChar's rules otherwise.
+struct ByteCursor {
+  explicit ByteCursor(Run &run)
+      : source(run.source()), bytes(source.buffer), position(source.position),
+        length(source.length), current(run.currentChar) {}
+
+  void advance() {
+    if (position < length) {
+      current = bytes[position++];
+    } else {
+      position = length + 1;
+      current = 0;
     }
   }
+  void store(Run &run) const {
+    source.position = position;
+    run.currentChar = current;
+  }
+
+  InputSource &source;
+  const std::uint8_t *bytes;
+  int position;
+  int length;
+  std::uint8_t current;
+};
+
+bool scanNameAt(Run &run, ByteCursor &cursor) {
+  Name name;
+  name.fill(' ');
+  std::size_t count = 0;
+  bool digitFirst = cursor.current >= '0' && cursor.current <= '9';
+  while (!digitFirst && NameCharTable[cursor.current]) {
+    if (count == kNameLength) {
+      run.scannedName = name;
+      cursor.store(run);
+      scanCutName(run);
+      return true;
+    }
+    name[count++] = static_cast<char>(NameCharTable[cursor.current]);
+    cursor.advance();
+  }
+  run.scannedName = name;
+  cursor.store(run);
   return count > 0;
+}
+
+} // namespace
+
+bool scanNameFromSource(Run &run) {
+  ByteCursor cursor(run);
+  return scanNameAt(run, cursor);
 }
 
 void skipBlanks(Run &run) {
@@ -100,9 +132,11 @@ void skipBlanks(Run &run) {
     nextChar(run);
 }
 
-bool readName(Run &run) {
-  skipBlanks(run);
-  return scanName(run);
+bool readNameFromSource(Run &run) {
+  ByteCursor cursor(run);
+  while (cursor.current == ' ')
+    cursor.advance();
+  return scanNameAt(run, cursor);
 }
 
 void checkTerminator(Run &run) {
@@ -111,8 +145,7 @@ void checkTerminator(Run &run) {
 }
 
 void skipRestOfLine(Run &run) {
-  if (!consumeLine(run, false))
-  {
+  if (!consumeLine(run, false)) {
     report(run, "Eingabe-Zeile zu lang\n");
     warnUnendedLine(run);
   }

@@ -9,7 +9,14 @@ namespace veldran {
 // Upper-case name character of a byte, or 0 when it cannot be in a name.
 extern const std::array<std::uint8_t, 256> NameCharTable;
 
-Name makeName(const char *text);
+// A name from text: its first 16 characters, blank-padded.
+constexpr Name makeName(const char *text) {
+  Name n{};
+  n.fill(' ');
+  for (std::size_t i = 0; i < kNameLength && text[i]; ++i)
+    n[i] = text[i];
+  return n;
+}
 
 inline void nextChar(Run &run) {
   InputSource &src = run.source();
@@ -24,12 +31,31 @@ inline void nextChar(Run &run) {
 // Steps the read position back by one so the last byte is read again.
 inline void stepBack(Run &run) { --run.source().position; }
 
+// Whether a name can start with byte c: a name character, not a digit.
+inline bool startsName(std::uint8_t c) {
+  return NameCharTable[c] != 0 && (c < '0' || c > '9');
+}
+
+// scanName and readName where currentChar may start a name or a blank.
+bool scanNameFromSource(Run &run);
+bool readNameFromSource(Run &run);
+
 // Scans a name from currentChar into scannedName (upper case, blank-padded,
 // 16 characters kept); currentChar is left on the byte behind it. Returns
 // false when no name character was found.
-bool scanName(Run &run);
+inline bool scanName(Run &run) {
+  if (startsName(run.currentChar))
+    return scanNameFromSource(run);
+  run.scannedName.fill(' ');
+  return false;
+}
 // Skips blanks, then scans a name.
-bool readName(Run &run);
+inline bool readName(Run &run) {
+  if (run.currentChar == ' ' || startsName(run.currentChar))
+    return readNameFromSource(run);
+  run.scannedName.fill(' ');
+  return false;
+}
 void skipBlanks(Run &run);
 // Reports a missing ';' behind a name.
 void checkTerminator(Run &run);

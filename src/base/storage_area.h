@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -42,8 +43,22 @@ static_assert(sizeof(SymbolEntry) == kEntrySize, "entries are 32-byte blocks");
 // Which tables a lookup or store uses.
 enum class LookupScope : char { GLOBAL = 'G', CURRENT = 'S', ALL = 'M' };
 
+// A lookup that found its name, remembered with the shape stamp of the
+// tables it searched (StorageArea::globalShape or tableShape).
+struct RememberedHit {
+  Name name{};
+  std::uint64_t shape = 0;
+  std::uint32_t entry = 0;
+  LookupScope searched = LookupScope::GLOBAL;
+};
+
 class StorageArea {
 public:
+  struct FreeBytes {
+    void operator()(std::uint8_t *bytes) const { std::free(bytes); }
+  };
+  using Bytes = std::unique_ptr<std::uint8_t[], FreeBytes>;
+
   explicit StorageArea(std::uint32_t size = kStorageSize);
   ~StorageArea();
   StorageArea(const StorageArea &) = delete;
@@ -87,10 +102,16 @@ public:
   // One bit per name hash of every name ever stored (4096 bits): a name
   // whose bit is clear has never been stored, so a lookup of it must miss.
   std::array<std::uint64_t, 64> storedNameBits{};
+  // Counted up whenever the global table, or any table, changes shape: an
+  // entry inserted, a local table opened or released. Entries never move
+  // otherwise, so a remembered hit holds while its stamp is current.
+  std::uint64_t globalShape = 1;
+  std::uint64_t tableShape = 1;
+  mutable std::array<RememberedHit, 64> recentHits{};
 
 private:
   std::uint32_t size_;
-  std::unique_ptr<std::uint8_t[]> bytes_;
+  Bytes bytes_;
 };
 
 } // namespace veldran

@@ -36,6 +36,14 @@ struct NameKey {
   }
 };
 
+// Outdates the remembered hits of the tables that changed: all of them, or
+// all but the global table's.
+void changeShape(StorageArea &s, bool globalTable) {
+  if (globalTable)
+    ++s.globalShape;
+  ++s.tableShape;
+}
+
 void noteStoredName(StorageArea &s, const Name &name) {
   std::uint32_t bit = storedNameBit(name);
   s.storedNameBits[bit / 64] |= std::uint64_t{1} << (bit % 64);
@@ -63,6 +71,7 @@ Lookup searchTable(const Run &run, std::uint32_t table, const NameKey &key) {
 
 void initSymbols(Run &run) {
   StorageArea &s = run.storage;
+  changeShape(s, true);
   s.write32(s.globalTable, static_cast<std::int32_t>(kSystemVariableCount));
   for (std::uint32_t i = 0; i < kSystemVariableCount; ++i) {
     SymbolEntry e;
@@ -74,25 +83,16 @@ void initSymbols(Run &run) {
   }
 }
 
-void reserveStack(Run &run, std::uint32_t n) {
-  StorageArea &s = run.storage;
-  if (static_cast<std::int64_t>(s.stackTop) - n <
-      static_cast<std::int64_t>(s.textTop)) {
-    report(run, "Variablen-Speicher ist nicht gro\xE1 genug - Abbruch\n");
-    abortRun(run, ExitCode::Stopped);
-  }
-  s.stackTop -= n;
+void stackExhausted(Run &run) {
+  report(run, "Variablen-Speicher ist nicht gro\xE1 genug - Abbruch\n");
+  abortRun(run, ExitCode::Stopped);
 }
 
-void releaseStack(Run &run, std::uint32_t n) { run.storage.stackTop += n; }
+namespace {
 
-Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name) {
+Lookup searchTables(const Run &run, LookupScope scope, std::uint32_t table,
+                    const Name &name) {
   const StorageArea &s = run.storage;
-  // While every local table is empty, only the global table can hold the
-  // name: deep recursions of macros without parameters stay fast.
-  bool global = scope == LookupScope::GLOBAL ||
-                (scope == LookupScope::ALL && s.localEntries == 0);
-  std::uint32_t table = global ? s.globalTable : s.currentTable;
   NameKey key(reinterpret_cast<const std::uint8_t *>(name.data()));
   for (;;) {
     Lookup hit = searchTable(run, table, key);
@@ -100,6 +100,20 @@ Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name) {
       return hit;
     table = tableEnd(run, table);
   }
+}
+
+} // namespace
+
+Lookup searchSymbol(const Run &run, LookupScope scope, const Name &name) {
+  const StorageArea &s = run.storage;
+  LookupScope searched = searchedScope(s, scope);
+  bool global = searched == LookupScope::GLOBAL;
+  Lookup hit =
+      searchTables(run, scope, global ? s.globalTable : s.currentTable, name);
+  if (hit.found)
+    s.recentHits[storedNameBit(name) % s.recentHits.size()] = {
+        name, global ? s.globalShape : s.tableShape, hit.entry, searched};
+  return hit;
 }
 
 std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry) {
@@ -125,6 +139,8 @@ std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry) {
     return hit.entry;
   }
   reserveStack(run, kEntrySize);
+  changeShape(s,
+              scope == LookupScope::GLOBAL || s.currentTable == s.globalTable);
   s.moveRange(s.stackTop + kEntrySize, hit.entry, -std::int64_t{kEntrySize});
   s.currentTable -= kEntrySize;
   if (scope == LookupScope::GLOBAL) {
@@ -143,6 +159,7 @@ std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry) {
 void openLocalTable(Run &run) {
   StorageArea &s = run.storage;
   reserveStack(run, 4);
+  changeShape(s, false);
   s.moveRange(s.stackTop + 4, s.currentTable, -4);
   s.currentTable -= 4;
   s.write32(s.currentTable, 0);
@@ -153,6 +170,7 @@ void releaseLocalTable(Run &run) {
   std::uint32_t count = tableCount(run, s.currentTable);
   std::uint32_t size = 4 + kEntrySize * count;
   s.localEntries -= count;
+  changeShape(s, false);
   s.moveRange(s.stackTop, s.currentTable, size);
   s.currentTable += size;
   s.stackTop += size;

@@ -14,17 +14,22 @@ struct Lookup {
 // Lays out the global table with the ten system variables.
 void initSymbols(Run &run);
 
+// Reports that the variable stack met the text storage and abandons the run.
+[[noreturn]] void stackExhausted(Run &run);
 // Moves stackTop down by n bytes; reports and abandons the run when the
 // variable stack would meet the text storage.
-void reserveStack(Run &run, std::uint32_t n);
+inline void reserveStack(Run &run, std::uint32_t n) {
+  StorageArea &s = run.storage;
+  if (static_cast<std::int64_t>(s.stackTop) - n <
+      static_cast<std::int64_t>(s.textTop))
+    stackExhausted(run);
+  s.stackTop -= n;
+}
 // Moves stackTop up by n bytes.
-void releaseStack(Run &run, std::uint32_t n);
+inline void releaseStack(Run &run, std::uint32_t n) {
+  run.storage.stackTop += n;
+}
 
-Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name);
-// Writes `entry`, with SYM_DEFINED added, into the tables of the scope.
-// Returns where it was written, or kNoEntry when the store was refused
-// with a message (a system variable, or a text against a number).
-std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry);
 // The bit of a name in StorageArea::storedNameBits.
 inline std::uint32_t storedNameBit(const Name &name) {
   std::uint64_t high;
@@ -34,6 +39,33 @@ inline std::uint32_t storedNameBit(const Name &name) {
   return static_cast<std::uint32_t>(
       ((high ^ (low * 31)) * 0x9E3779B97F4A7C15ull) >> 52);
 }
+// The tables a lookup of `scope` searches: while every local table is
+// empty, only the global table can hold a name, so that deep recursions of
+// macros without parameters stay fast.
+inline LookupScope searchedScope(const StorageArea &s, LookupScope scope) {
+  return scope == LookupScope::ALL && s.localEntries == 0 ? LookupScope::GLOBAL
+                                                          : scope;
+}
+// Searches the tables of `scope` and remembers a hit.
+Lookup searchSymbol(const Run &run, LookupScope scope, const Name &name);
+// The entry of `name`, or on a miss the insertion point. A remembered hit
+// answers while the tables it searched keep their shape.
+inline Lookup lookupSymbol(const Run &run, LookupScope scope,
+                           const Name &name) {
+  const StorageArea &s = run.storage;
+  LookupScope searched = searchedScope(s, scope);
+  const RememberedHit &last =
+      s.recentHits[storedNameBit(name) % s.recentHits.size()];
+  std::uint64_t shape =
+      searched == LookupScope::GLOBAL ? s.globalShape : s.tableShape;
+  if (last.shape == shape && last.searched == searched && last.name == name)
+    return {true, last.entry};
+  return searchSymbol(run, scope, name);
+}
+// Writes `entry`, with SYM_DEFINED added, into the tables of the scope.
+// Returns where it was written, or kNoEntry when the store was refused
+// with a message (a system variable, or a text against a number).
+std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry);
 // False when `name` has certainly never been stored: a lookup of it in any
 // scope misses. Cheaper than the lookup.
 inline bool mayBeStored(const StorageArea &s, const Name &name) {

@@ -9,10 +9,11 @@
 #include "symbols/symbol_commands.h"
 
 #include <array>
+#include <bit>
 
 namespace veldran {
 
-const CommandRow CommandTable[CMD_COUNT] = {
+constexpr CommandRow CommandTable[CMD_COUNT] = {
     {makeName("INT"), CommandClass::Inline, false, cmdInt},
     {makeName("TEXT"), CommandClass::Inline, false, cmdText},
     {makeName("HEXA"), CommandClass::Inline, false, cmdHexa},
@@ -48,50 +49,50 @@ namespace {
 
 // Command words have at most 8 characters, so a name is compared as one
 // 8-byte word after checking that the rest is blank.
-std::uint64_t firstWord(const Name &name) {
-  std::uint64_t w;
-  std::memcpy(&w, name.data(), sizeof w);
-  return w;
+constexpr std::uint64_t wordAt(const Name &name, std::size_t index) {
+  return std::bit_cast<std::array<std::uint64_t, 2>>(name)[index];
 }
 
-bool restIsBlank(const Name &name) {
-  static const std::uint64_t blanks = firstWord(makeName(""));
-  std::uint64_t w;
-  std::memcpy(&w, name.data() + 8, sizeof w);
-  return w == blanks;
+constexpr std::uint64_t kBlankWord = wordAt(makeName(""), 0);
+
+// Open addressing over the first words: one multiply and, nearly always,
+// one compare.
+constexpr int kSlots = 64;
+constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+
+struct Slot {
+  std::uint64_t word;
+  int row; // -1: the slot is free
+};
+
+constexpr std::size_t slotOf(std::uint64_t word) {
+  return static_cast<std::size_t>((word * kMultiplier) >> 58);
 }
+
+constexpr std::array<Slot, kSlots> kCommandSlots = [] {
+  std::array<Slot, kSlots> t{};
+  for (Slot &slot : t)
+    slot.row = -1;
+  for (int row = 0; row < CMD_COUNT; ++row) {
+    std::uint64_t w = wordAt(CommandTable[row].name, 0);
+    std::size_t i = slotOf(w);
+    while (t[i].row >= 0)
+      i = (i + 1) % kSlots;
+    t[i] = {w, row};
+  }
+  return t;
+}();
 
 } // namespace
 
 int findCommand(const Name &name) {
-  // Open addressing over the first words: one multiply and, nearly always,
-  // one compare.
-  constexpr int kSlots = 64;
-  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  struct Slot {
-    std::uint64_t word;
-    int row;
-  };
-  static const auto slots = [] {
-    std::array<Slot, kSlots> t{};
-    for (Slot &slot : t)
-      slot.row = -1;
-    for (int row = 0; row < CMD_COUNT; ++row) {
-      std::uint64_t w = firstWord(CommandTable[row].name);
-      std::size_t i = (w * kMultiplier) >> 58;
-      while (t[i].row >= 0)
-        i = (i + 1) % kSlots;
-      t[i] = {w, row};
-    }
-    return t;
-  }();
-  if (!restIsBlank(name))
+  if (wordAt(name, 1) != kBlankWord)
     return -1;
-  std::uint64_t key = firstWord(name);
-  for (std::size_t i = (key * kMultiplier) >> 58; slots[i].row >= 0;
+  std::uint64_t key = wordAt(name, 0);
+  for (std::size_t i = slotOf(key); kCommandSlots[i].row >= 0;
        i = (i + 1) % kSlots)
-    if (slots[i].word == key)
-      return slots[i].row;
+    if (kCommandSlots[i].word == key)
+      return kCommandSlots[i].row;
   return -1;
 }
 

@@ -50,9 +50,8 @@ int openIncluded(Run &run, const std::string &name) {
   int error = openInputFile(run, name);
   if (error != Platform::kNotFound || !run.options.searchIncludes)
     return error;
-  for (const std::string &candidate :
-       includeCandidates(name, nearestFileSource(run).fileName,
-                         run.options.includePath))
+  for (const std::string &candidate : includeCandidates(
+           name, nearestFileSource(run).fileName, run.options.includePath))
     if (openInputFile(run, candidate) == 0)
       return 0;
   return error;

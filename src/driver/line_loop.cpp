@@ -12,6 +12,8 @@
 #include "macro/macro_commands.h"
 #include "symbols/symbol_commands.h"
 
+#include <bit>
+
 namespace veldran {
 
 namespace {
@@ -64,8 +66,9 @@ Next recognizeCommand(Run &run) {
   if (row < 0) {
     report(run, "command not defined: %.16s\n", run.scannedName.data());
     if (run.lineMode == LineMode::Normal)
-      warn(run, "'%%' and %.*s are left out of the line: no command, symbol "
-                "or macro has that name; %%%% writes a percent sign",
+      warn(run,
+           "'%%' and %.*s are left out of the line: no command, symbol "
+           "or macro has that name; %%%% writes a percent sign",
            nameLength(run.scannedName), run.scannedName.data());
     stepBack(run);
     return Next::GoOn;
@@ -90,36 +93,33 @@ Next recognizeCommand(Run &run) {
   return cmd.routine(run);
 }
 
-// Index of the first '%' or CR at or after `from`, or `end`. Two memchr
-// passes beat one byte-by-byte loop over two characters.
-int findSpecial(const std::uint8_t *buffer, int from, int end) {
-  const void *cr =
-      std::memchr(buffer + from, CR, static_cast<std::size_t>(end - from));
-  if (cr)
-    end = static_cast<int>(static_cast<const std::uint8_t *>(cr) - buffer);
-  const void *percent =
-      std::memchr(buffer + from, '%', static_cast<std::size_t>(end - from));
-  if (percent)
-    return static_cast<int>(static_cast<const std::uint8_t *>(percent) -
-                            buffer);
-  return end;
+// The bytes of `word` that are '%' or CR, each marked by its high bit;
+// the lowest mark is exact, a mark above it may be false.
+std::uint64_t specialBytes(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = kOnes << 7;
+  auto zeroBytes = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+  return zeroBytes(word ^ kOnes * '%') | zeroBytes(word ^ kOnes * CR);
 }
 
-// The first LF behind a CR in [line, limit): where a line without
-// commands ends. An LF at the line's start or behind any other byte is text.
-const std::uint8_t *findLineEnd(const std::uint8_t *line,
-                                const std::uint8_t *limit) {
-  const std::uint8_t *p = line;
-  while (p < limit) {
-    p = static_cast<const std::uint8_t *>(
-        std::memchr(p, LF, static_cast<std::size_t>(limit - p)));
-    if (!p)
-      return nullptr;
-    if (p > line && p[-1] == CR)
-      return p;
-    ++p;
+// Index of the first '%' or CR at or after `from`, or `end`. Eight bytes
+// are looked at in one step; on machines that store words the other way
+// round the step only tells that the word holds one.
+int findSpecial(const std::uint8_t *buffer, int from, int end) {
+  int i = from;
+  for (; end - i >= 8; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, buffer + i, sizeof word);
+    std::uint64_t marks = specialBytes(word);
+    if (marks == 0)
+      continue;
+    if constexpr (std::endian::native == std::endian::little)
+      return i + std::countr_zero(marks) / 8;
+    break;
   }
-  return nullptr;
+  while (i < end && buffer[i] != '%' && buffer[i] != CR)
+    ++i;
+  return i;
 }
 
 void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
@@ -131,6 +131,37 @@ void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
 void writeLine(Run &run) {
   writeBytes(run, run.lineBuffer, static_cast<std::size_t>(run.lineLength));
   ++run.outputLineNumber;
+}
+
+// Where the plain lines from `next` on end: lines that hold no '%', end
+// in CR LF within their 256-byte window and start at least 256 bytes
+// before `end` unless the file has ended (the read step tops the window up
+// first). A bare LF, a line too long and an end-of-file mark behind a line
+// (left to the line-end step) end the run; so do `maxLines` lines. Returns
+// the end of the run and, in `lastLine`, the start of its last line.
+const std::uint8_t *plainRunEnd(const InputSource &src,
+                                const std::uint8_t *next,
+                                const std::uint8_t *end,
+                                const std::uint8_t *&lastLine,
+                                std::uint64_t maxLines, std::uint32_t &lines) {
+  const std::uint8_t *percent = static_cast<const std::uint8_t *>(
+      std::memchr(next, '%', static_cast<std::size_t>(end - next)));
+  if (!percent)
+    percent = end;
+  while (lines < maxLines &&
+         (src.atEnd ? next < end : end - next >= kLineMax)) {
+    auto window = std::min<std::ptrdiff_t>(end - next, kLineMax);
+    const auto *lf = static_cast<const std::uint8_t *>(
+        std::memchr(next, LF, static_cast<std::size_t>(window)));
+    if (!lf || lf == next || lf[-1] != CR || lf > percent)
+      break;
+    lastLine = next;
+    next = lf + 1;
+    ++lines;
+    if (next < end && *next == 0x1A)
+      break;
+  }
+  return next;
 }
 
 // Plain text's fast path. A line of a file that holds no '%' and ends in
@@ -151,30 +182,11 @@ bool copyPlainLines(Run &run) {
   std::uint64_t maxLines =
       run.limits.lineBudget ? run.limits.lineBudget : UINT64_MAX;
   const std::uint8_t *block = src.block.get();
-  const std::uint8_t *end = block + src.blockEnd;
   const std::uint8_t *first = src.buffer;
-  const auto *percent = static_cast<const std::uint8_t *>(
-      std::memchr(first, '%', static_cast<std::size_t>(end - first)));
-  if (!percent)
-    percent = end;
   const std::uint8_t *line = first;
-  const std::uint8_t *next = first;
   std::uint32_t lines = 0;
-  while (lines < maxLines) {
-    auto left = static_cast<std::size_t>(end - next);
-    if (left < kLineMax && !src.atEnd)
-      break; // the read step tops the window up first
-    const std::uint8_t *lf =
-        findLineEnd(next, next + std::min<std::size_t>(left, kLineMax));
-    if (!lf || percent < lf)
-      break;
-    line = next;
-    next = lf + 1;
-    ++lines;
-    // End-of-file marks behind a line are left to the line-end step.
-    if (next < end && *next == 0x1A)
-      break;
-  }
+  const std::uint8_t *next =
+      plainRunEnd(src, first, block + src.blockEnd, line, maxLines, lines);
   if (lines == 0)
     return false;
   writeBytes(run, first, static_cast<std::size_t>(next - first));
@@ -195,53 +207,81 @@ bool copyPlainLines(Run &run) {
   return true;
 }
 
+// Appends the plain bytes from `position` up to the next '%' or CR and
+// returns where they end.
+int copyPlainRun(Run &run, const std::uint8_t *bytes, int position,
+                 int length) {
+  if (position >= length || bytes[position] == '%' || bytes[position] == CR)
+    return position;
+  int stop = findSpecial(bytes, position + 1, length);
+  appendBytes(run, bytes + position, stop - position);
+  return stop;
+}
+
+// How the bytes taken one by one went: the line ended, a command or "%%"
+// was handled and scanning goes on, or the buffer ran out.
+enum class Step { Ended, Restart, GoOn, RanOut };
+
+// A '%' was taken: "%%" is a percent sign (doubled while recording), any
+// other byte starts a command.
+Step percentStep(Run &run, InputSource &src) {
+  if (src.position >= src.length)
+    return Step::RanOut;
+  std::uint8_t c = src.buffer[src.position++];
+  run.currentChar = c;
+  if (c == '%') {
+    appendByte(run, '%');
+    if (isRecording(run.lineMode))
+      appendByte(run, '%');
+    return Step::GoOn;
+  }
+  switch (recognizeCommand(run)) {
+  case Next::LineDone:
+    return Step::Ended;
+  case Next::Restart:
+    return Step::Restart;
+  case Next::GoOn:
+    break;
+  }
+  return Step::GoOn;
+}
+
+// Takes the bytes at which a plain run stopped one by one: a CR, and the
+// byte behind it, where an LF ends the line; a '%' and what follows it.
+Step specialSteps(Run &run, InputSource &src) {
+  for (;;) {
+    if (src.position >= src.length)
+      return Step::RanOut;
+    std::uint8_t c = src.buffer[src.position++];
+    run.currentChar = c;
+    if (c == '%')
+      return percentStep(run, src);
+    appendByte(run, c);
+    if (c != CR)
+      return Step::GoOn;
+    if (src.position < src.length && src.buffer[src.position] == LF) {
+      run.currentChar = src.buffer[src.position++];
+      appendByte(run, LF);
+      return Step::Ended;
+    }
+  }
+}
+
 LineEnd scanLine(Run &run) {
-  bool afterPercent = false;
-  bool afterCr = false;
   for (;;) {
     InputSource &src = run.source();
-    // A command that read past the end of the buffer leaves the position
-    // behind it.
-    if (!afterPercent && !afterCr && src.position < src.length) {
-      // Plain bytes up to the next '%' or CR are copied in one step.
-      int stop = findSpecial(src.buffer, src.position, src.length);
-      appendBytes(run, src.buffer + src.position, stop - src.position);
-      src.position = stop;
-    }
-    if (src.position >= src.length)
-      break;
-    std::uint8_t c = src.buffer[src.position++];
-    bool counted = appendByte(run, c);
-    run.currentChar = c;
-    if (afterPercent) {
-      afterPercent = false;
-      if (c == '%') {
-        if (isRecording(run.lineMode))
-          appendByte(run, '%');
-        continue;
-      }
-      if (counted)
-        --run.lineLength;
-      Next next = recognizeCommand(run);
-      if (next == Next::LineDone)
-        return LineEnd::Ended;
-      if (next == Next::Restart)
-        return LineEnd::Restart;
-      continue;
-    }
-    // Only the byte behind a CR (or behind a '%', above) is taken here
-    // rather than by the copy above, so an LF here ends the line.
-    if (c == LF)
+    src.position = copyPlainRun(run, src.buffer, src.position, src.length);
+    switch (specialSteps(run, src)) {
+    case Step::Ended:
       return LineEnd::Ended;
-    if (c == CR) {
-      afterCr = true;
+    case Step::Restart:
+      return LineEnd::Restart;
+    case Step::GoOn:
       continue;
-    } else if (c == '%') {
-      if (counted)
-        --run.lineLength;
-      afterPercent = true;
+    case Step::RanOut:
+      break;
     }
-    afterCr = false;
+    break;
   }
   if (!run.source().isReplay()) {
     report(run, "Eingabe-Zeile zu lang\n");

@@ -84,13 +84,17 @@ void setWindow(InputSource &src, std::uint32_t start) {
 
 namespace {
 
+// The input file gets the largest block at once: growing it would copy
+// what was read and fault in every larger block anew. Included files start
+// small.
 void pushFile(Run &run, std::unique_ptr<InputFile> file,
               const std::string &name) {
+  std::uint32_t size = run.sourceDepth == 0 ? kLargestBlock : kFirstBlock;
   InputSource &src = pushSource(run);
   src.file = std::move(file);
   src.fileName = name;
-  src.block.reset(new std::uint8_t[kFirstBlock]);
-  src.blockSize = kFirstBlock;
+  src.block.reset(new std::uint8_t[size]);
+  src.blockSize = size;
 }
 
 void noteFileRead(Run &run, const std::string &name) {
@@ -164,8 +168,9 @@ void sourceLineEndStep(Run &run) {
     return;
   }
   int rest = src.length - src.position;
-  std::memmove(src.buffer, src.buffer + src.position,
-               static_cast<std::size_t>(rest));
+  if (rest > 0 && src.position > 0)
+    std::memmove(src.buffer, src.buffer + src.position,
+                 static_cast<std::size_t>(rest));
   src.length = rest;
   src.position = 0;
 }

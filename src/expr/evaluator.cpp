@@ -11,7 +11,7 @@ namespace veldran {
 
 namespace {
 
-enum class OpKind { Binary, Open, Close, End };
+enum class OpKind : std::uint8_t { None, Binary, Open, Close, End };
 
 struct Operator {
   char character;
@@ -19,9 +19,9 @@ struct Operator {
   OpKind kind;
 };
 
-// Searched from the first row on. The bitwise operators bind more tightly
-// than '*' and '/', and '|' more tightly than '&'.
-constexpr Operator kOperatorTable[] = {
+// The bitwise operators bind more tightly than '*' and '/', and '|' more
+// tightly than '&'.
+constexpr Operator kOperators[] = {
     {'+', '2', OpKind::Binary}, {'-', '2', OpKind::Binary},
     {'*', '3', OpKind::Binary}, {'/', '3', OpKind::Binary},
     {'&', '4', OpKind::Binary}, {'^', '5', OpKind::Binary},
@@ -30,17 +30,31 @@ constexpr Operator kOperatorTable[] = {
     {';', '0', OpKind::End},
 };
 
-const Operator *findOperator(std::uint8_t c) {
-  for (const Operator &op : kOperatorTable)
-    if (static_cast<std::uint8_t>(op.character) == c)
-      return &op;
-  return nullptr;
-}
+// The operator of each byte; kind None for every other byte.
+constexpr std::array<Operator, 256> kOperatorOfByte = [] {
+  std::array<Operator, 256> table{};
+  for (const Operator &op : kOperators)
+    table[static_cast<std::uint8_t>(op.character)] = op;
+  return table;
+}();
 
-// Layout of a work-stack entry: open-parenthesis count, operator, priority,
-// and at offset 8 the left operand. The base marker is the first 4 bytes.
+// The work stack counts in the storage area as a 4-byte base marker and a
+// 16-byte entry per pending operator, reserved and released step by step
+// so that storage runs out where it always did; the entries themselves are
+// kept here. Each entry holds an operator byte and is pushed at one, and
+// the source window holds at most kLineMax bytes; the end adds one more.
 constexpr std::uint32_t kEvalEntrySize = 16;
 constexpr std::uint32_t kMarkerSize = 4;
+constexpr std::size_t kMaxEntries = kLineMax + 2;
+
+// The base marker (index 0) and pending operators: parentheses opened
+// behind the entry, its operator and priority, its left operand.
+struct WorkEntry {
+  std::uint8_t opens;
+  char op;
+  char priority;
+  std::int64_t value;
+};
 
 struct Stop {}; // an error was reported: the expression yields 0
 
@@ -51,21 +65,13 @@ public:
   std::int64_t evaluate();
 
 private:
-  std::uint8_t *entry(std::uint32_t at) { return run_.storage.at(at); }
-  std::int64_t valueAt(std::uint32_t at) {
-    std::int64_t v;
-    std::memcpy(&v, entry(at) + 8, sizeof v);
-    return v;
-  }
-  void setValueAt(std::uint32_t at, std::int64_t v) {
-    std::memcpy(entry(at) + 8, &v, sizeof v);
-  }
-  std::uint32_t top() const { return run_.storage.stackTop; }
-
   // Ends an expression whose error has been reported: it yields 0.
   [[noreturn]] static void stop() { throw Stop{}; }
+  std::int64_t steps();
   void operand();
   void afterOperand();
+  void push(char op, char priority);
+  void pop();
   void pushReduce(char op, char priority);
   std::int64_t combine(std::int64_t left, char op, std::int64_t right);
   void lengthFunction();
@@ -73,87 +79,92 @@ private:
 
   Run &run_;
   char terminator_;
-  std::uint32_t base_ = 0;
   bool expectOperand_ = true;
   int openCount_ = 0;
   std::int64_t value_ = 0;
+  std::size_t top_ = 0;
+  WorkEntry work_[kMaxEntries];
 };
 
 std::int64_t Evaluator::evaluate() {
+  std::uint32_t before = run_.storage.stackTop;
   reserveStack(run_, kMarkerSize);
-  base_ = top();
-  std::memset(entry(base_), 0, kMarkerSize);
+  work_[0] = {};
   try {
-    readName(run_);
-    operand();
-    for (;;) {
-      run_.lastSeparator = run_.currentChar;
-      std::uint8_t c = run_.currentChar;
-      if (c == ' ') {
-        if (terminator_ == ';') {
-          report(run_, "Space in Ausdruck - Ausdruck nicht zuende\n");
-          stop();
-        }
-        return finish();
-      }
-      const Operator *op = findOperator(c);
-      if (!op) {
-        report(run_, "falsches Zeichen in Ausdruck / %c\n", c);
-        if (c == CR || c == LF || c == 0)
-          warn(run_, "the expression has no ';' before the end of the line: "
-                     "it counts as 0");
+    return steps();
+  } catch (const Stop &) {
+    run_.storage.stackTop = before;
+    return 0;
+  }
+}
+
+// The first operand, then an operator step per byte behind an operand.
+std::int64_t Evaluator::steps() {
+  readName(run_);
+  operand();
+  for (;;) {
+    std::uint8_t c = run_.currentChar;
+    run_.lastSeparator = c;
+    if (c == ' ') {
+      if (terminator_ == ';') {
+        report(run_, "Space in Ausdruck - Ausdruck nicht zuende\n");
         stop();
       }
-      switch (op->kind) {
-      case OpKind::Open:
-        if (!expectOperand_) {
-          report(run_, "in Ausdruck kein Operator gefunden\n");
-          stop();
-        }
-        ++*entry(top());
-        ++openCount_;
-        nextChar(run_);
-        scanName(run_);
-        operand();
-        break;
-      case OpKind::Close: {
-        if (expectOperand_) {
-          report(run_, "in Ausdruck kein Operator gefunden\n");
-          stop();
-        }
-        if (terminator_ == ',' && openCount_ == 0)
-          return finish();
-        --openCount_;
-        pushReduce(op->character, op->priority);
-        std::uint32_t below = top() + kEvalEntrySize;
-        if (*entry(below) == 0)
-          report(run_, "Klammer zu ohne Klammer auf\n");
-        else
-          --*entry(below);
-        value_ = valueAt(top());
-        releaseStack(run_, kEvalEntrySize);
-        nextChar(run_);
-        afterOperand();
-        break;
-      }
-      case OpKind::End:
-        return finish();
-      case OpKind::Binary:
-        if (expectOperand_ && c != '-') {
-          report(run_, "in Ausdruck kein Symbol bzw. Zahl gefunden\n");
-          stop();
-        }
-        pushReduce(op->character, op->priority);
-        expectOperand_ = true;
-        nextChar(run_);
-        scanName(run_);
-        operand();
-        break;
-      }
+      return finish();
     }
-  } catch (const Stop &) {
-    run_.storage.stackTop = base_ + kMarkerSize;
-    return 0;
+    const Operator &op = kOperatorOfByte[c];
+    switch (op.kind) {
+    case OpKind::None:
+      report(run_, "falsches Zeichen in Ausdruck / %c\n", c);
+      if (c == CR || c == LF || c == 0)
+        warn(run_, "the expression has no ';' before the end of the line: "
+                   "it counts as 0");
+      stop();
+    case OpKind::Open:
+      if (!expectOperand_) {
+        report(run_, "in Ausdruck kein Operator gefunden\n");
+        stop();
+      }
+      ++work_[top_].opens;
+      ++openCount_;
+      nextChar(run_);
+      scanName(run_);
+      operand();
+      break;
+    case OpKind::Close: {
+      if (expectOperand_) {
+        report(run_, "in Ausdruck kein Operator gefunden\n");
+        stop();
+      }
+      if (terminator_ == ',' && openCount_ == 0)
+        return finish();
+      --openCount_;
+      pushReduce(op.character, op.priority);
+      WorkEntry &below = work_[top_ - 1];
+      if (below.opens == 0)
+        report(run_, "Klammer zu ohne Klammer auf\n");
+      else
+        --below.opens;
+      value_ = work_[top_].value;
+      pop();
+      nextChar(run_);
+      afterOperand();
+      break;
+    }
+    case OpKind::End:
+      return finish();
+    case OpKind::Binary:
+      if (expectOperand_ && c != '-') {
+        report(run_, "in Ausdruck kein Symbol bzw. Zahl gefunden\n");
+        stop();
+      }
+      pushReduce(op.character, op.priority);
+      expectOperand_ = true;
+      nextChar(run_);
+      scanName(run_);
+      operand();
+      break;
+    }
   }
 }
 
@@ -181,24 +192,30 @@ void Evaluator::afterOperand() {
   }
 }
 
-void Evaluator::pushReduce(char op, char priority) {
+void Evaluator::push(char op, char priority) {
   reserveStack(run_, kEvalEntrySize);
-  std::uint8_t *e = entry(top());
-  e[0] = 0;
-  e[1] = static_cast<std::uint8_t>(op);
-  e[2] = static_cast<std::uint8_t>(priority);
-  setValueAt(top(), value_);
+  work_[++top_] = {0, op, priority, value_};
+}
+
+void Evaluator::pop() {
+  releaseStack(run_, kEvalEntrySize);
+  --top_;
+}
+
+// Pushes the operator, then combines while the entry below binds at least
+// as tightly and no parenthesis was opened behind it. The base marker's
+// priority is below every operator's.
+void Evaluator::pushReduce(char op, char priority) {
+  push(op, priority);
   for (;;) {
-    std::uint32_t below = top() + kEvalEntrySize;
-    std::uint8_t *b = entry(below);
-    if (b[0] != 0 || entry(top())[2] > b[2])
+    WorkEntry &top = work_[top_];
+    WorkEntry &below = work_[top_ - 1];
+    if (below.opens != 0 || top.priority > below.priority)
       return;
-    std::int64_t combined =
-        combine(valueAt(below), static_cast<char>(b[1]), valueAt(top()));
-    b[1] = entry(top())[1];
-    b[2] = entry(top())[2];
-    setValueAt(below, combined);
-    releaseStack(run_, kEvalEntrySize);
+    below.value = combine(below.value, below.op, top.value);
+    below.op = top.op;
+    below.priority = top.priority;
+    pop();
   }
 }
 
@@ -270,10 +287,16 @@ std::int64_t Evaluator::finish() {
     stop();
   }
   run_.currentChar = ';';
+  if (top_ == 0) {
+    // A single operand: the end entry finds nothing to combine.
+    reserveStack(run_, kEvalEntrySize);
+    releaseStack(run_, kEvalEntrySize + kMarkerSize);
+    return value_;
+  }
   pushReduce(0, '0');
-  std::int64_t result = valueAt(top());
-  releaseStack(run_, kEvalEntrySize);
-  if (entry(top())[1] != 0) {
+  std::int64_t result = work_[top_].value;
+  pop();
+  if (work_[top_].op != 0) {
     report(run_, "Klammer zu fehlt\n");
     stop();
   }

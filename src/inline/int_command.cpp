@@ -14,39 +14,48 @@ namespace {
 
 constexpr std::int64_t kMaxWidth = 16;
 
-// Produces the characters from the right, as the width rules want them:
-// the digits cut to `width` columns, then zeros, then a '-' in the first
-// column of a negative value. `room` caps the count; the least significant
-// characters stay. Returns the number of characters, last one first.
-int formatRightToLeft(std::int64_t value, std::int64_t width, int room,
-                      char *out) {
+// The longest text INT produces: 20 digits and a '-'; widths reach 16.
+constexpr int kMaxText = 24;
+
+// Writes the characters from the right, ending at `end`, as the width rules
+// want them: the digits cut to `width` columns, then zeros, then a '-' in
+// the first column of a negative value. Returns where the text begins.
+char *formatRightToLeft(std::int64_t value, std::int64_t width, char *end) {
   bool negative = value < 0;
   std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value)
                                      : static_cast<std::uint64_t>(value);
   std::int64_t remaining = width;
-  int i = 0;
-  auto produce = [&](char c) {
-    if (i > 0 && i == room)
-      return false;
-    out[i++] = c;
-    return true;
-  };
+  char *p = end;
   for (;;) {
-    if (!produce(static_cast<char>('0' + magnitude % 10)))
-      return i;
+    *--p = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
     if (--remaining == 0)
-      return i;
+      return p;
     if (magnitude == 0)
       break;
   }
   std::int64_t zerosUntil = negative ? 1 : 0;
   for (; remaining > zerosUntil; --remaining)
-    if (!produce('0'))
-      return i;
+    *--p = '0';
   if (negative)
-    produce('-');
-  return i;
+    *--p = '-';
+  return p;
+}
+
+// Appends the text of `value`; where the line has no room for all of it,
+// the least significant characters are kept.
+void appendNumber(Run &run, std::int64_t value, std::int64_t width) {
+  int room = kLineMax - run.lineLength;
+  if (room <= 0)
+    return;
+  char text[kMaxText];
+  char *end = text + kMaxText;
+  char *begin = formatRightToLeft(value, width, end);
+  if (end - begin > room)
+    begin = end - room;
+  std::memcpy(run.lineBuffer + run.lineLength, begin,
+              static_cast<std::size_t>(end - begin));
+  run.lineLength += static_cast<int>(end - begin);
 }
 
 Next syntaxError(Run &run) {
@@ -79,13 +88,7 @@ Next cmdInt(Run &run) {
     return syntaxError(run);
   nextChar(run);
   reserveStack(run, kIntWorkRecordSize);
-  std::int64_t value = evaluate(run, ';').value;
-  if (run.lineLength < kLineMax) {
-    char out[40];
-    int n = formatRightToLeft(value, width, kLineMax - run.lineLength, out);
-    for (int i = n - 1; i >= 0; --i)
-      run.lineBuffer[run.lineLength++] = static_cast<std::uint8_t>(out[i]);
-  }
+  appendNumber(run, evaluate(run, ';').value, width);
   releaseStack(run, kIntWorkRecordSize);
   return Next::GoOn;
 }

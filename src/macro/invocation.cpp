@@ -178,7 +178,7 @@ void Binder::appendArgByte(SymbolEntry &parameter, std::uint8_t c,
     reportXText(run_, overflow);
     abortRun(run_, ExitCode::Stopped);
   }
-  appendText(run_, &c, 1);
+  *s.at(s.textTop++) = c;
   ++parameter.length;
 }
 
@@ -252,6 +252,14 @@ void dropCall(Run &run, std::uint32_t prefixSize) {
   popSource(run);
 }
 
+void traceCall(Run &run, const Name &name) {
+  std::string macroName(name.data(),
+                        static_cast<std::size_t>(nameLength(name)));
+  if (traces(run, macroName.c_str()))
+    trace(run, "%s%s%.*s", macroName.c_str(), run.lineLength ? "(" : "",
+          run.lineLength, reinterpret_cast<const char *>(run.lineBuffer));
+}
+
 } // namespace
 
 Next symbolAsCommand(Run &run, std::uint32_t entry) {
@@ -282,14 +290,11 @@ void macroCallLineEnd(Run &run) {
   std::uint32_t prefixSize = savedPrefixSizeAt(s, s.stackTop);
   SymbolEntry macro = s.entry(s.stackTop + prefixSize);
   openCallFrame(run, prefixSize + kEntrySize);
+  if (run.options.trace)
+    traceCall(run, macro.name);
   // The argument text becomes the text being read, so that the evaluator
   // reads MINT arguments from it. Until the body starts, the source is
   // like the command string: no file, no body.
-  std::string macroName(macro.name.data(),
-                        static_cast<std::size_t>(nameLength(macro.name)));
-  if (traces(run, macroName.c_str()))
-    trace(run, "%s%s%.*s", macroName.c_str(), run.lineLength ? "(" : "",
-          run.lineLength, reinterpret_cast<const char *>(run.lineBuffer));
   InputSource &src = pushSource(run);
   src.macroName = macro.name;
   std::memcpy(src.buffer, run.lineBuffer,

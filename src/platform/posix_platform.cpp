@@ -409,8 +409,8 @@ private:
 class PosixPlatform::Output : public OutputFile {
 public:
   Output(int fd, OutputPlace place, std::shared_ptr<OpenFiles> openFiles)
-      : fd_(fd), place_(std::move(place)), openFiles_(std::move(openFiles)) {
-    buffer_.reserve(kFileBufferSize);
+      : fd_(fd), place_(std::move(place)), openFiles_(std::move(openFiles)),
+        buffer_(new std::uint8_t[kFileBufferSize]) {
     openFiles_->outputs.push_back(this);
   }
   ~Output() override {
@@ -430,21 +430,22 @@ public:
              int &error) override {
     // Large pieces (runs of plain lines) go out directly: copying them into
     // the buffer first would gain nothing.
-    if (count >= kDirectWrite || count > kFileBufferSize - buffer_.size()) {
+    if (count >= kDirectWrite || count > kFileBufferSize - buffered_) {
       if (!flush(error))
         return false;
       if (count >= kDirectWrite)
         return remember(writeAll(fd_, bytes, count, error), error);
     }
-    buffer_.insert(buffer_.end(), bytes, bytes + count);
+    std::memcpy(buffer_.get() + buffered_, bytes, count);
+    buffered_ += count;
     return true;
   }
 
   // After a failure the buffered bytes are dropped: the error has been
   // reported, and retrying them at every later call would only repeat it.
   bool flush(int &error) override {
-    bool ok = writeAll(fd_, buffer_.data(), buffer_.size(), error);
-    buffer_.clear();
+    bool ok = writeAll(fd_, buffer_.get(), buffered_, error);
+    buffered_ = 0;
     return remember(ok, error);
   }
 
@@ -490,7 +491,8 @@ private:
   int fd_;
   OutputPlace place_;
   std::shared_ptr<OpenFiles> openFiles_;
-  std::vector<std::uint8_t> buffer_;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::size_t buffered_ = 0;
   int failure_ = 0;
 };
 

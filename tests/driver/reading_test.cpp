@@ -16,11 +16,14 @@ struct Result {
   std::string console;
 };
 
-Result runWith(const std::string &input, std::size_t readChunk) {
+Result runWith(const std::string &input, std::size_t readChunk,
+               RunLimits limits = {}) {
   MemoryPlatform platform;
   platform.files["TEST.INP"] = input;
   platform.readChunk = readChunk;
-  runVeldran(platform, RunOptions{});
+  RunOptions options;
+  options.limits = limits;
+  runVeldran(platform, options);
   return {platform.files["TEST.OUT"], platform.console};
 }
 
@@ -59,6 +62,18 @@ TEST(Reading, ShortReadsChangeNothing) {
     Result pieces = runWith(input, chunk);
     EXPECT_EQ(pieces.output, whole.output) << "reads of " << chunk;
     EXPECT_EQ(pieces.console, whole.console) << "reads of " << chunk;
+  }
+}
+
+TEST(Reading, PlainLinesGoTheFastPathAsLineByLine) {
+  // Runs of plain lines end at every kind of line the fast path leaves to
+  // the line loop, and at every line budget's end.
+  const std::string input = sampleInput();
+  for (std::uint64_t budget : {0u, 1u, 2u, 3u, 500u, 2999u}) {
+    Result fast = runWith(input, 0, {budget, true});
+    Result lineByLine = runWith(input, 0, {budget, false});
+    EXPECT_EQ(fast.output, lineByLine.output) << "budget " << budget;
+    EXPECT_EQ(fast.console, lineByLine.console) << "budget " << budget;
   }
 }
 
