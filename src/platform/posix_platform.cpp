@@ -600,14 +600,19 @@ std::unique_ptr<InputFile> PosixPlatform::openInput(const std::string &name,
     error = ENOENT;
     return nullptr;
   }
-  if (Output *output = openFiles_->outputReplacing(name)) {
-    output->refuseAsInput();
-    error = EBUSY;
-    return nullptr;
-  }
   int fd = openRetrying(name, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     error = errno;
+    // The file an output will replace need not exist before the commit:
+    // its name is the output's all the same. Only then is the name
+    // resolved, which costs system calls an open of an existing file
+    // does not need (that one is told by its identity below).
+    if (error == ENOENT) {
+      if (Output *output = openFiles_->outputReplacing(name)) {
+        output->refuseAsInput();
+        error = EBUSY;
+      }
+    }
     return nullptr;
   }
   struct stat st;
