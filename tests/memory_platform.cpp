@@ -149,9 +149,7 @@ std::unique_ptr<InputFile> MemoryPlatform::openInput(const std::string &name,
   auto file = files.find(name);
   auto output = std::find_if(openOutputs_.begin(), openOutputs_.end(),
                              [&](Output *o) { return o->name() == name; });
-  if (directories.count(name) != 0)
-    error = EISDIR;
-  else if (output != openOutputs_.end()) {
+  if (output != openOutputs_.end()) {
     (*output)->refuseAsInput();
     error = EBUSY;
   } else if (file == files.end())
@@ -171,20 +169,15 @@ std::unique_ptr<InputFile> MemoryPlatform::openInput(const std::string &name,
 
 std::unique_ptr<OutputFile>
 MemoryPlatform::createOutput(const std::string &name, int &error) {
-  if (directories.count(name) != 0)
-    error = EISDIR;
-  else if (openInputs_.count(name) != 0)
-    error = EBUSY;
-  else if (unwritable.count(name) != 0)
-    error = EACCES;
-  else {
+  if (openInputs_.count(name) == 0)
     return std::make_unique<Output>(*this, name);
-  }
+  error = EBUSY;
   return nullptr;
 }
 
+// Standard input holds the console input.
 std::unique_ptr<InputFile> MemoryPlatform::openStandardInput(int &) {
-  return std::make_unique<Input>(*this, "-", standardInput, nullptr);
+  return std::make_unique<Input>(*this, "-", consoleInput, nullptr);
 }
 
 // Standard output's bytes appear as the file "-".

@@ -25,9 +25,7 @@ public:
   // Name to content. The output file's bytes appear here at its commit();
   // until then the file keeps its old content or stays absent.
   std::map<std::string, std::string> files;
-  std::set<std::string> directories; // open and create fail with 21
   std::set<std::string> unreadable;  // open fails with 13
-  std::set<std::string> unwritable;  // create fails with 13
 
   // When non-zero, every write and flush of the output fails with this
   // error and writes nothing.
@@ -55,7 +53,6 @@ public:
 
   std::string console;      // everything written to the console
   std::string diagnostics;  // everything written to standard error
-  std::string standardInput; // read as the input file "-"
   std::string consoleInput; // read by readConsoleWord, consumed as read
 
   LocalDate date{6, 12, 2026};
