@@ -40,8 +40,6 @@ const char kUsage[] =
     "2 usage; 3 the input could not be read; 4 stopped early (storage,\n"
     "memory, console input); 5 --strict and the template got a message.\n";
 
-constexpr int kUsageError = 2;
-
 enum LongOnly {
   OPT_LF = 256,
   OPT_UTF8,
@@ -95,19 +93,26 @@ veldran::Definition definition(const char *argument, bool text) {
 }
 
 // A size with an optional K, M or G behind it, from 64K to 1G.
-std::uint32_t storageSize(const char *argument) {
-  char *end = nullptr;
-  unsigned long long n = std::strtoull(argument, &end, 10);
+std::uint32_t storageSize(const std::string &argument) {
+  constexpr unsigned long long kMin = 64 * 1024, kMax = 1024 * 1024 * 1024;
+  const UsageError wrong{"--storage needs a size from 64K to 1G"};
+  std::string digits = argument;
   unsigned long long unit = 1;
-  if (*end == 'K' || *end == 'k')
-    unit = 1024;
-  else if (*end == 'M' || *end == 'm')
-    unit = 1024 * 1024;
-  else if (*end == 'G' || *end == 'g')
-    unit = 1024 * 1024 * 1024;
-  if (end == argument || (unit > 1 && *++end) || (unit == 1 && *end) ||
-      n > (1ull << 30) || n * unit < 65536 || n * unit > (1ull << 30))
-    throw UsageError{"--storage needs a size from 64K to 1G"};
+  std::size_t suffix = digits.empty()
+                           ? std::string::npos
+                           : std::string("KMGkmg").find(digits.back());
+  if (suffix != std::string::npos) {
+    unit = 1ull << (10 * (suffix % 3 + 1));
+    digits.pop_back();
+  }
+  unsigned long long n = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9' || n > kMax)
+      throw wrong;
+    n = n * 10 + static_cast<unsigned long long>(c - '0');
+  }
+  if (digits.empty() || n * unit < kMin || n * unit > kMax)
+    throw wrong;
   return static_cast<std::uint32_t>(n * unit);
 }
 
@@ -118,8 +123,8 @@ std::vector<std::string> traceNames(const char *argument) {
     if (*c == ',')
       names.emplace_back();
     else
-      names.back() += static_cast<char>(std::toupper(
-          static_cast<unsigned char>(*c)));
+      names.back() +=
+          static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
   }
   return names;
 }
@@ -202,8 +207,8 @@ CommandLine parse(int argc, char **argv) {
   CommandLine c;
   // '+': options end at the first positional argument, as at "--".
   int option;
-  while ((option = getopt_long(argc, argv, "+o:D:T:I:hV", kOptions,
-                               nullptr)) != -1)
+  while ((option = getopt_long(argc, argv, "+o:D:T:I:hV", kOptions, nullptr)) !=
+         -1)
     takeOption(c, option);
   takePositional(c, std::vector<std::string>(argv + optind, argv + argc));
   if (const char *path = std::getenv("VELDRAN_PATH"))
@@ -226,7 +231,7 @@ int main(int argc, char **argv) {
     if (!e.problem.empty())
       std::fprintf(stderr, "veldran: %s\n", e.problem.c_str());
     std::fputs(kUsage, stderr);
-    return kUsageError;
+    return static_cast<int>(veldran::ExitCode::Usage);
   }
   if (c.help) {
     std::fputs(kUsage, stdout);

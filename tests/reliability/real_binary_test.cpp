@@ -45,6 +45,12 @@ TEST(RealBinary, ClosedStandardStreamsAreTakenByNoFile) {
   runShell(dir.path(), kBinary + " IN OUT <&- >console", 4);
   EXPECT_EQ(readFile(dir.path() / "console"),
             "shown\n4/4 ACC - Ende der Konsoleneingabe - Abbruch\n");
+  // Standard error closed: the output, the first file opened here, does
+  // not take its place, and the line --where writes before the CALL goes
+  // nowhere.
+  writeFile(dir.path() / "IN2", "%INT:UNDEFINED;\r\n%CALL:true\r\nend\r\n");
+  runShell(dir.path(), kBinary + " --where - OUT <IN2 2>&- >console");
+  EXPECT_EQ(readFile(dir.path() / "OUT"), "0\r\nend\r\n");
 }
 
 TEST(RealBinary, APromptIsShownBeforeAccWaitsAndDateIsToday) {
@@ -74,6 +80,9 @@ TEST(RealBinary, OutOfMemoryIsReportedAndKeepsTheOutput) {
   runShell(dir.path(), kBinary + " IN OUT >console", 4);
   EXPECT_EQ(readFile(dir.path() / "console"), "7/1 out of memory - abend\n");
   EXPECT_EQ(readFile(dir.path() / "OUT"), "before\r\n");
+  // Too little memory for the storage area: the run cannot begin.
+  runShell(dir.path(), "ulimit -d 1000 && " + kBinary + " IN OUT >console", 4);
+  EXPECT_EQ(readFile(dir.path() / "console"), "out of memory - abend\n");
 }
 
 TEST(RealBinary, ConsoleOrOutputReaderThatGoesAway) {

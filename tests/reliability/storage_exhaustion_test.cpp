@@ -106,8 +106,8 @@ const Row kRows[] = {
     {"%EXECUTE:abc\r\n", 8, "15/2",
      "storage not big enough for EXECUTE - abend"},
     {"%ACC: W A10;\r\n", 36, "15/2", kStack, ""},
-    {"%ACC: W A10;\r\n", 4, "15/2",
-     "ACC-Speicher ist nicht gro\xE1 genug - Abbruch"},
+    {"%ACC: T A10;\r\n", 4, "15/2",
+     "ACC-Speicher ist nicht gro\xE1 genug - Abbruch", ""},
 };
 
 TEST(Exhaustion, EveryPlaceEndsTheRunWhereItRunsOut) {
