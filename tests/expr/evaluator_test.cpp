@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 namespace veldran {
@@ -23,6 +24,9 @@ struct Row {
   std::string console = ""; // the message behind "1/1 ", if any
   char separator = 0; // not 0: a macro argument (terminator ','), ended here
 };
+
+// Test names show the expression, not the row's bytes.
+void PrintTo(const Row &row, std::ostream *os) { *os << row.input; }
 
 struct Evaluate : ::testing::TestWithParam<Row> {
   Evaluate() {
