@@ -14,6 +14,7 @@ namespace veldran {
 constexpr int kLineMax = 256;
 constexpr std::uint8_t CR = 0x0D;
 constexpr std::uint8_t LF = 0x0A;
+constexpr std::uint8_t kEndOfFileMark = 0x1A; // ends a file where it stands
 
 enum class SourceKind : char {
   File = 0,           // the input file, an included file, the command string

@@ -7,6 +7,7 @@
 #include "base/symbol_table.h"
 #include "driver/command_table.h"
 #include "driver/console_commands.h"
+#include "driver/plain_run.h"
 #include "driver/reading.h"
 #include "exec/exec_commands.h"
 #include "macro/macro_commands.h"
@@ -133,37 +134,6 @@ void writeLine(Run &run) {
   ++run.outputLineNumber;
 }
 
-// Where the plain lines from `next` on end: lines that hold no '%', end
-// in CR LF within their 256-byte window and start at least 256 bytes
-// before `end` unless the file has ended (the read step tops the window up
-// first). A bare LF, a line too long and an end-of-file mark behind a line
-// (left to the line-end step) end the run; so do `maxLines` lines. Returns
-// the end of the run and, in `lastLine`, the start of its last line.
-const std::uint8_t *plainRunEnd(const InputSource &src,
-                                const std::uint8_t *next,
-                                const std::uint8_t *end,
-                                const std::uint8_t *&lastLine,
-                                std::uint64_t maxLines, std::uint32_t &lines) {
-  const std::uint8_t *percent = static_cast<const std::uint8_t *>(
-      std::memchr(next, '%', static_cast<std::size_t>(end - next)));
-  if (!percent)
-    percent = end;
-  while (lines < maxLines &&
-         (src.atEnd ? next < end : end - next >= kLineMax)) {
-    auto window = std::min<std::ptrdiff_t>(end - next, kLineMax);
-    const auto *lf = static_cast<const std::uint8_t *>(
-        std::memchr(next, LF, static_cast<std::size_t>(window)));
-    if (!lf || lf == next || lf[-1] != CR || lf > percent)
-      break;
-    lastLine = next;
-    next = lf + 1;
-    ++lines;
-    if (next < end && *next == 0x1A)
-      break;
-  }
-  return next;
-}
-
 // Plain text's fast path. A line of a file that holds no '%' and ends in
 // CR LF within its 256-byte window, met in normal mode with nothing carried
 // into it, is written exactly as it stands; so is every such line after it.
@@ -183,13 +153,12 @@ bool copyPlainLines(Run &run) {
       run.limits.lineBudget ? run.limits.lineBudget : UINT64_MAX;
   const std::uint8_t *block = src.block.get();
   const std::uint8_t *first = src.buffer;
-  const std::uint8_t *line = first;
-  std::uint32_t lines = 0;
-  const std::uint8_t *next =
-      plainRunEnd(src, first, block + src.blockEnd, line, maxLines, lines);
-  if (lines == 0)
+  PlainRun plain =
+      findPlainRun(first, block + src.blockEnd, src.atEnd, maxLines);
+  if (plain.lines == 0)
     return false;
-  writeBytes(run, first, static_cast<std::size_t>(next - first));
+  std::uint32_t lines = plain.lines;
+  writeBytes(run, first, static_cast<std::size_t>(plain.end - first));
   // The read step counted the first line; the others are counted here.
   if (run.limits.lineBudget)
     run.limits.lineBudget -= lines - 1;
@@ -201,8 +170,8 @@ bool copyPlainLines(Run &run) {
   // into the first one by CONT ends with it.
   run.lineClassMax = CommandClass::None;
   // The last line ends as the line loop ends it.
-  setWindow(src, static_cast<std::uint32_t>(line - block));
-  src.position = static_cast<int>(next - line);
+  setWindow(src, static_cast<std::uint32_t>(plain.lastLine - block));
+  src.position = static_cast<int>(plain.end - plain.lastLine);
   sourceLineEndStep(run);
   return true;
 }

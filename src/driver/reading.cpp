@@ -10,8 +10,6 @@ namespace veldran {
 
 namespace {
 
-constexpr std::uint8_t kEndOfFileMark = 0x1A;
-
 void skipEndOfFileMarks(InputSource &src) {
   while (src.position < src.length &&
          src.buffer[src.position] == kEndOfFileMark)

@@ -1,0 +1,23 @@
+// Finding a run of plain lines in an input block, for the fast path that
+// copies them to the output without the line loop.
+#pragma once
+
+#include <cstdint>
+
+namespace veldran {
+
+struct PlainRun {
+  const std::uint8_t *end;      // where the run ends (the next line's start)
+  const std::uint8_t *lastLine; // the start of its last line
+  std::uint32_t lines;          // how many lines it holds
+};
+
+// The plain lines from `next` on: lines that hold no '%', end in CR LF
+// within their 256-byte window and start at least 256 bytes before `end`
+// unless the file has ended (the read step tops the window up first). A
+// bare LF, a line too long and an end-of-file mark behind a line (left to
+// the line-end step) end the run; so do `maxLines` lines.
+PlainRun findPlainRun(const std::uint8_t *next, const std::uint8_t *end,
+                      bool fileEnded, std::uint64_t maxLines);
+
+} // namespace veldran
