@@ -103,18 +103,24 @@ TEST(RealBinary, ConsoleOrOutputReaderThatGoesAway) {
             "VELDRAN-l00870-W WriteFile() Error 32.\n");
 }
 
-TEST(RealBinary, IncludeRecursionOfALargeFileEndsWhenNoFileCanBeOpened) {
+TEST(RealBinary, IncludesCloseTheirFileAndRecursionEndsWhenNoFileCanBeOpened) {
   // Standard input, output and error, the input and the output file take
   // five of the 128 descriptors; every level of the recursion holds one
-  // and the block it reads its 600 KB in.
+  // and the block it reads its 600 KB in. INCLUDEs one after another hold
+  // one at a time.
   TempDir dir("include-recursion");
   writeFile(dir.path() / "BIG",
             repeat("a line of a file larger than the largest read\r\n", 12800) +
                 "%INCLUDE BIG\r\n");
-  runShell(dir.path(),
-           "ulimit -n 128 && " + kBinary + " BIG /dev/null >console");
+  writeFile(dir.path() / "SEQ",
+            "%SET N=0;\r\n%RPTN 200;\r\n%INCLUDE ONE\r\n%REND\r\n%INT:N;\r\n");
+  writeFile(dir.path() / "ONE", "%SET N=N+1;\r\n");
+  runShell(dir.path(), "ulimit -n 128 && " + kBinary +
+                           " BIG /dev/null >console && " + kBinary +
+                           " SEQ OUT >>console");
   EXPECT_EQ(readFile(dir.path() / "console"),
             "Include:BIG DosOpen Error: return code = 24.\n");
+  EXPECT_EQ(readFile(dir.path() / "OUT"), "200\r\n");
 }
 
 // A 10 MB line without line end, then 32 MB of 64-byte lines (62
