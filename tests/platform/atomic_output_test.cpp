@@ -155,15 +155,17 @@ TEST(AtomicOutput, ConcurrentRunsEachLeaveAWholeOutput) {
 }
 
 TEST(AtomicOutput, AFailedWriteLeavesTheOldOutput) {
-  // Files larger than 4 KB cannot be written, and SIGXFSZ is ignored.
+  // Files larger than 4 KB cannot be written, and SIGXFSZ is ignored. Lines
+  // with a command fill the output buffer one by one; the failure of its
+  // write is told when it happens, and the run goes on.
   TempDir dir("write-fails");
-  writeFile(dir.path() / "IN", repeat("line\r\n", 20000));
+  writeFile(dir.path() / "IN", repeat("%%\r\n", 40000) + "%DISP:end\r\n");
   writeFile(dir.path() / "OUT", "old output\r\n");
   EXPECT_EQ(shell(dir.path(), "ulimit -f 8 && trap '' XFSZ && " + kBinary +
                                   " IN OUT >console"),
             1);
   EXPECT_EQ(readFile(dir.path() / "console"),
-            "VELDRAN-l00870-W WriteFile() Error 27.\n");
+            "VELDRAN-l00870-W WriteFile() Error 27.\nend\n");
   EXPECT_TRUE(readFile(dir.path() / "OUT") == "old output\r\n");
   EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{});
 }
