@@ -66,11 +66,9 @@ void skipRestOfLine(Run &run);
 void passCommandThrough(Run &run);
 
 // Line buffer appends: bytes beyond the 256th are dropped.
-inline bool appendByte(Run &run, std::uint8_t c) {
-  if (run.lineLength >= kLineMax)
-    return false;
-  run.lineBuffer[run.lineLength++] = c;
-  return true;
+inline void appendByte(Run &run, std::uint8_t c) {
+  if (run.lineLength < kLineMax)
+    run.lineBuffer[run.lineLength++] = c;
 }
 void appendBytes(Run &run, const std::uint8_t *bytes, int n);
 // Drops one trailing LF, then one trailing CR from lineBuffer.
