@@ -29,9 +29,13 @@ Result runWith(const std::string &input, std::size_t readChunk,
 
 // Lines of every length around the 256-byte limit, plain ones and ones
 // with commands, bare LFs, lone CRs and end-of-file marks, long enough to
-// cross several blocks.
+// cross several blocks; first the lines just at the limit, each behind a
+// short one, so that the line does not start where the fast path's scan
+// begins.
 std::string sampleInput() {
   std::string in = "%SET N=0;\r\n";
+  for (std::size_t length : {254u, 255u, 256u})
+    in += "ab\r\n" + std::string(length, 'y') + "\r\n";
   std::uint32_t state = 7;
   auto next = [&state] { return state = state * 1103515245u + 12345u; };
   for (int i = 0; i < 3000; ++i) {
