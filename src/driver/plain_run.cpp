@@ -14,7 +14,6 @@ namespace veldran {
 
 namespace {
 
-
 // The block is looked at 64 bytes at a time: one bit per byte tells where
 // its LFs are, and the lines are then taken bit by bit, without a call or
 // a loop over the bytes per line.
