@@ -1,4 +1,5 @@
 #include "binary_run.h"
+#include "reliability/sanitized.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -37,45 +38,45 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ignored);
 }
 
+BinaryRun runScript(const fs::path &dir, const std::string &script,
+                    const std::string &stdinText) {
+  // The script and the standard streams live beside the directory, not in
+  // it.
+  const std::string base = dir.string();
+  writeFile(base + ".sh", script);
+  writeFile(base + ".stdin", stdinText);
+  std::string command = kRunawayLimits;
+  command.append("cd ").append(shellQuote(base));
+  command.append(" && VELDRAN=").append(shellQuote(VELDRAN_BINARY));
+  command.append(kSanitized ? " SANITIZED=1" : " SANITIZED=0");
+  command.append(" sh ").append(shellQuote(base + ".sh"));
+  command.append(" <").append(shellQuote(base + ".stdin"));
+  command.append(" >").append(shellQuote(base + ".console"));
+  command.append(" 2>").append(shellQuote(base + ".stderr"));
+  int status = std::system(command.c_str());
+  BinaryRun run;
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.console = readFile(base + ".console");
+  run.errors = readFile(base + ".stderr");
+  for (const char *suffix : {".sh", ".stdin", ".console", ".stderr"})
+    fs::remove(base + suffix);
+  return run;
+}
+
 BinaryRun runBinary(const fs::path &dir, const std::vector<std::string> &args,
                     const std::string &stdinText,
                     const std::vector<std::string> &env) {
-  // Standard input and output live beside the directory, not in it.
-  const fs::path in = dir.string() + ".stdin";
-  const fs::path out = dir.string() + ".console";
-  const fs::path err = dir.string() + ".stderr";
-  writeFile(in, stdinText);
-  std::string command = kRunawayLimits;
-  command.append("cd ").append(shellQuote(dir.string())).append(" && ");
+  std::string command;
   for (const std::string &setting : env) {
     std::size_t equals = setting.find('=');
     command.append(setting.substr(0, equals + 1))
         .append(shellQuote(setting.substr(equals + 1)))
         .append(" ");
   }
-  command.append(shellQuote(VELDRAN_BINARY));
+  command.append("\"$VELDRAN\"");
   for (const std::string &arg : args)
     command.append(" ").append(shellQuote(arg));
-  command.append(" <").append(shellQuote(in.string()));
-  command.append(" >").append(shellQuote(out.string()));
-  command.append(" 2>").append(shellQuote(err.string()));
-  int status = std::system(command.c_str());
-  BinaryRun run;
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.console = readFile(out);
-  run.errors = readFile(err);
-  fs::remove(in);
-  fs::remove(out);
-  fs::remove(err);
-  return run;
-}
-
-int shellIn(const fs::path &dir, const std::string &command) {
-  std::string line = kRunawayLimits;
-  line.append("cd ").append(shellQuote(dir.string()));
-  line.append(" && { ").append(command).append("; }");
-  int status = std::system(line.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return runScript(dir, command, stdinText);
 }
 
 std::string readFile(const fs::path &p) {

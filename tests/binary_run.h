@@ -28,17 +28,18 @@ private:
   std::filesystem::path path_;
 };
 
-// Runs the binary built with the tests in `dir` with `args`, `stdinText`
-// as standard input and the NAME=VALUE settings of `env` added to its
-// environment.
+// Runs a shell script in `dir` with `stdinText` as standard input and the
+// binary built with the tests in $VELDRAN ($SANITIZED is 1 when it is
+// built with the sanitizers). The exit code is -1 when a signal ended it.
+BinaryRun runScript(const std::filesystem::path &dir, const std::string &script,
+                    const std::string &stdinText = "");
+
+// Runs the binary in `dir` with `args` and the NAME=VALUE settings of `env`
+// added to its environment.
 BinaryRun runBinary(const std::filesystem::path &dir,
                     const std::vector<std::string> &args,
                     const std::string &stdinText = "",
                     const std::vector<std::string> &env = {});
-
-// Runs a shell command line in `dir` (with the limits of runBinary) and
-// returns its exit status, or -1 when a signal ended it.
-int shellIn(const std::filesystem::path &dir, const std::string &command);
 
 std::string readFile(const std::filesystem::path &p);
 void writeFile(const std::filesystem::path &p, const std::string &bytes);

@@ -8,6 +8,10 @@
 //   real                        (optional: run the real binary in a
 //                                temporary directory instead of in-process)
 //   --- cmd                     the command string (third argument)
+//   --- run                     a shell script run instead of the binary,
+//                               in a real case: the binary is "$VELDRAN",
+//                               the script's output the console; exit 77
+//                               skips the case
 //   --- file NAME [raw]         an input file; each line gets CR LF
 //                               (nothing with "raw")
 //   --- stdin                   console input; each line gets LF
@@ -46,6 +50,7 @@ struct Case {
   std::vector<std::string> args;
   std::vector<std::string> env;
   std::optional<std::string> commandString;
+  std::optional<std::string> script;
   bool real = false;
   std::vector<std::pair<std::string, std::string>> files;
   std::string stdinText;
