@@ -157,24 +157,4 @@ std::string Case::outputName() const {
   return args.size() > 1 ? args[1] : "TEST.OUT";
 }
 
-std::string printable(const std::string &bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c == '\n') {
-      out += "\\n\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (c < 0x20 || c >= 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 } // namespace veldran::testing

@@ -68,7 +68,5 @@ struct Case {
 
 std::vector<Case> parseCaseFile(const std::string &path);
 std::string unescape(const std::string &text, bool &terminated);
-// Shows bytes readably for failure messages.
-std::string printable(const std::string &bytes);
 
 } // namespace veldran::testing

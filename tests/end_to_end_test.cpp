@@ -41,8 +41,9 @@ Outcome runReal(const Case &c) {
   TempDir dir("case");
   for (const auto &[name, bytes] : c.files)
     writeFile(dir.path() / name, bytes);
-  BinaryRun run = c.script ? runScript(dir.path(), *c.script, c.stdinText)
-                           : runBinary(dir.path(), c.runArgs(), c.stdinText, c.env);
+  BinaryRun run = c.script
+                      ? runScript(dir.path(), *c.script, c.stdinText)
+                      : runBinary(dir.path(), c.runArgs(), c.stdinText, c.env);
   Outcome out{{}, run.console, run.errors, run.exitCode};
   for (const auto &entry : fs::recursive_directory_iterator(dir.path()))
     if (entry.is_regular_file())
@@ -82,16 +83,16 @@ TEST_P(EndToEnd, Case) {
     GTEST_SKIP() << "the script cannot run here";
   EXPECT_EQ(out.exitCode, c.exitCode);
   if (c.console) {
-    EXPECT_EQ(printable(out.console), printable(*c.console));
+    EXPECT_EQ(out.console, *c.console);
   }
   if (c.errors) {
-    EXPECT_EQ(printable(out.errors), printable(*c.errors));
+    EXPECT_EQ(out.errors, *c.errors);
   }
   for (const ExpectedFile &f : c.outputs) {
     std::string name = f.name.empty() ? c.outputName() : f.name;
     auto it = out.files.find(name);
     ASSERT_NE(it, out.files.end()) << "no file " << name;
-    EXPECT_EQ(printable(it->second), printable(f.bytes)) << "file " << name;
+    EXPECT_EQ(it->second, f.bytes) << "file " << name;
   }
   for (const std::string &name : c.missing)
     EXPECT_EQ(out.files.count(name), 0u) << "file " << name << " exists";

@@ -66,9 +66,9 @@ struct Example {
     std::vector<std::string> positional;
     std::string output;
     for (std::size_t i = 0; i < args.size(); ++i) {
-      bool takesValue = args[i] == "-D" || args[i] == "-T" ||
-                        args[i] == "-I" || args[i] == "--deps" ||
-                        args[i] == "--storage" || args[i] == "-o";
+      bool takesValue = args[i] == "-D" || args[i] == "-T" || args[i] == "-I" ||
+                        args[i] == "--deps" || args[i] == "--storage" ||
+                        args[i] == "-o";
       if (args[i] == "-o")
         output = args[i + 1];
       if (takesValue)
@@ -97,7 +97,6 @@ struct Example {
     return utf8 ? it->second : toCodePage850(it->second);
   }
 };
-
 
 // The words of `[NAME=VALUE...] veldran ARGS`: the settings go to `env`,
 // the arguments to `args`.
@@ -181,9 +180,9 @@ void runInProcess(const Example &e) {
   platform.consoleInput = e.block("stdin");
   EXPECT_EQ(runVeldran(platform, e.args), e.exitCode);
   std::string out = e.files().second;
-  EXPECT_EQ(printable(platform.files.count(out) ? platform.files[out] : ""),
-            printable(e.block("output")));
-  EXPECT_EQ(printable(platform.console), printable(e.block("console")));
+  EXPECT_EQ(platform.files.count(out) ? platform.files[out] : "",
+            e.block("output"));
+  EXPECT_EQ(platform.console, e.block("console"));
 }
 
 // Runs an example with options through the binary; checks its output,
@@ -201,18 +200,16 @@ void runThroughBinary(const Example &e) {
   EXPECT_EQ(run.exitCode, e.exitCode);
   std::string console = run.console;
   if (out == "-") {
-    EXPECT_EQ(printable(run.console), printable(e.block("output")));
+    EXPECT_EQ(run.console, e.block("output"));
     console.clear();
   } else if (e.blocks.count("output")) {
-    EXPECT_EQ(printable(readFile(dir.path() / out)),
-              printable(e.block("output")));
+    EXPECT_EQ(readFile(dir.path() / out), e.block("output"));
   }
-  EXPECT_EQ(printable(console), printable(e.block("console")));
-  EXPECT_EQ(printable(run.errors), printable(e.block("stderr")));
+  EXPECT_EQ(console, e.block("console"));
+  EXPECT_EQ(run.errors, e.block("stderr"));
   for (const auto &[key, bytes] : e.blocks) {
     if (key.rfind("written ", 0) == 0) {
-      EXPECT_EQ(printable(readFile(dir.path() / key.substr(8))),
-                printable(e.block(key)));
+      EXPECT_EQ(readFile(dir.path() / key.substr(8)), e.block(key));
     }
   }
 }
