@@ -154,8 +154,6 @@ std::unique_ptr<InputFile> MemoryPlatform::openInput(const std::string &name,
     error = EBUSY;
   } else if (file == files.end())
     error = ENOENT;
-  else if (unreadable.count(name) != 0)
-    error = EACCES;
   else {
     const ReadFault *fault = nullptr;
     for (const ReadFault &f : readFaults)

@@ -25,7 +25,6 @@ public:
   // Name to content. The output file's bytes appear here at its commit();
   // until then the file keeps its old content or stays absent.
   std::map<std::string, std::string> files;
-  std::set<std::string> unreadable; // open fails with 13
 
   // When non-zero, every write and flush of the output fails with this
   // error and writes nothing.

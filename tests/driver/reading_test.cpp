@@ -81,18 +81,5 @@ TEST(Reading, PlainLinesGoTheFastPathAsLineByLine) {
   }
 }
 
-TEST(Reading, PlainLinesAreCopiedExactly) {
-  // Lines without commands take the fast path; the counters they advance
-  // show in the first line that has a command.
-  std::string input;
-  for (int i = 0; i < 20000; ++i)
-    input += "plain line " + std::to_string(i) + "\r\n";
-  input += "%INT:$LINE_A;/%INT:$LINE_FI;/%INT:$LINE_O;\r\n";
-  Result r = runWith(input, 0);
-  std::string expected = input.substr(0, input.find("%INT"));
-  EXPECT_EQ(r.output, expected + "20001/20001/20001\r\n");
-  EXPECT_EQ(r.console, "");
-}
-
 } // namespace
 } // namespace veldran

@@ -74,21 +74,6 @@ TEST(FaultInjection, AReadFailureEndsTheRunWithThree) {
   EXPECT_EQ(r.console, "l00750 ReadFile() returned error 5\n");
 }
 
-TEST(FaultInjection, IncludesThatCannotBeOpenedAndProgramsThatCannotStart) {
-  MemoryPlatform platform;
-  platform.files["SECRET"] = "never\r\n";
-  platform.unreadable.insert("SECRET");
-  Result r = run(platform, "a\r\n%INCLUDE SECRET\r\n%INCLUDE NONE\r\n"
-                           "%CALL:prog\r\n%INT:$RC_LAST;/%INT:$RC_OS;\r\n");
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.output, "a\r\n0/2\r\n");
-  EXPECT_EQ(
-      r.console,
-      "Include:SECRET DosOpen Error: return code = 13.\n"
-      "Include:NONE DosOpen Error: return code = 2.\n"
-      "VELDRAN-l01091-W CreateProcessA( prog ) returned GetLastError=2.\n");
-}
-
 // What the line model makes of text without commands: each line is what
 // the 256-byte window holds up to the first CR LF, or the whole window with
 // a message; end-of-file marks at the start of a line are skipped.
@@ -153,19 +138,6 @@ TEST(HostileInput, LineCountersWrapAndShowTheirSignedValue) {
   EXPECT_EQ(platform.files["OUT"], "-2147483648 2147483647\r\n\r\n");
   EXPECT_EQ(platform.console,
             "-2147483647/2 command not defined: NOSUCH          \n");
-}
-
-TEST(HostileInput, RepeatBlocksNestedBeyondTheStorageEndTheRun) {
-  // Each level records all levels inside it anew: the storage runs out in
-  // the 209th, while the outermost REND is read. The run ends without the
-  // end-of-run checks, with exit code 4 and the output written before.
-  std::string input = "x\r\n";
-  for (int i = 0; i < 400; ++i)
-    input = "%RPTN 1;\r\n" + input + "%REND\r\n";
-  Result r = run("before\r\n" + input);
-  EXPECT_EQ(r.exitCode, 4);
-  EXPECT_EQ(r.output, "before\r\n");
-  EXPECT_EQ(r.console, "802/150 Macro-storage not big enough - abend\n");
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "driver/line_loop.h"
 #include "driver/reading.h"
 #include "memory_platform.h"
-#include "reliability/sanitized.h"
 
 #include <gtest/gtest.h>
 
@@ -127,25 +126,6 @@ TEST(Exhaustion, EveryPlaceEndsTheRunWhereItRunsOut) {
                 std::string("before\r\n") + row.output + "after\r\n");
     }
   }
-}
-
-TEST(Exhaustion, DeepIfNestingAndMacroRecursionUntilTheStackIsFull) {
-  // The repeat body takes 20 bytes; each pass keeps one condition byte and
-  // needs 20 more for its expression: 100,040 bytes give 100,000 blocks.
-  Outcome out = runProbe("%RPT\r\n%IF EQ 0;\r\nx\r\n%REND\r\n", 100040);
-  EXPECT_TRUE(out.aborted);
-  EXPECT_EQ(out.console, std::string("18/1 ") + kStack + "\n");
-  EXPECT_EQ(out.output.size(), 8 + 3 * 100000u); // "before" and x lines
-  // The macro takes 44 bytes, each level keeps 10 and a call needs 46 while
-  // it binds. Each call moves the items of all levels below it: the time
-  // grows with the square of the depth, a fifth of it under the sanitizers.
-  const std::uint32_t levels = testing::kSanitized ? 20000 : 100000;
-  out = runProbe("%MACRO:R;\r\n%MEND\r\n%MACRO:R;\r\nx\r\n%R;\r\n%MEND\r\n"
-                 "%R;\r\n",
-                 10 * levels + 80);
-  EXPECT_TRUE(out.aborted);
-  EXPECT_EQ(out.console, std::string("21/2 ") + kStack + "\n");
-  EXPECT_EQ(out.output.size(), 8 + 3 * levels);
 }
 
 } // namespace
