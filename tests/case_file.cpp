@@ -121,10 +121,6 @@ std::vector<Case> parseCaseFile(const std::string &path) {
       lines.push_back(line);
     } else if (line.rfind("args:", 0) == 0 && !cases.empty()) {
       cases.back().args = unescapedWords(line.substr(5));
-    } else if (line.rfind("options:", 0) == 0 && !cases.empty()) {
-      cases.back().options = unescapedWords(line.substr(8));
-    } else if (line.rfind("env:", 0) == 0 && !cases.empty()) {
-      cases.back().env = unescapedWords(line.substr(4));
     } else if (line == "real" && !cases.empty()) {
       cases.back().real = true;
     } else if (!line.empty() && line[0] != '#') {
@@ -146,14 +142,10 @@ std::vector<std::string> Case::runArgs() const {
       result[1] = "TEST.OUT";
     result.push_back(*commandString);
   }
-  result.insert(result.begin(), options.begin(), options.end());
   return result;
 }
 
 std::string Case::outputName() const {
-  for (std::size_t i = 0; i + 1 < options.size(); ++i)
-    if (options[i] == "-o" || options[i] == "--output")
-      return options[i + 1];
   return args.size() > 1 ? args[1] : "TEST.OUT";
 }
 

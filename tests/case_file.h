@@ -1,10 +1,7 @@
 // The end-to-end case format. A case file holds any number of cases:
 //
 //   === name of the case
-//   options: --lf -D X=1        (optional, real cases: options before the
-//                                arguments)
 //   args: IN.TXT OUT.TXT        (optional: the first two arguments)
-//   env: NAME=VALUE             (optional, real cases: the environment)
 //   real                        (optional: run the real binary in a
 //                                temporary directory instead of in-process)
 //   --- cmd                     the command string (third argument)
@@ -46,9 +43,7 @@ struct ExpectedFile {
 struct Case {
   std::string name;
   std::string source; // file:line for messages
-  std::vector<std::string> options;
   std::vector<std::string> args;
-  std::vector<std::string> env;
   std::optional<std::string> commandString;
   std::optional<std::string> script;
   bool real = false;
@@ -60,7 +55,7 @@ struct Case {
   std::optional<std::string> errors;
   int exitCode = 0;
 
-  // The arguments the run gets: options, then args, with defaults filled
+  // The arguments the run gets: args, with defaults filled
   // in when a command string follows.
   std::vector<std::string> runArgs() const;
   std::string outputName() const;

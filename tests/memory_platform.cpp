@@ -11,12 +11,6 @@ namespace veldran {
 
 namespace {
 
-void eraseOne(std::multiset<std::string> &names, const std::string &name) {
-  auto it = names.find(name);
-  if (it != names.end())
-    names.erase(it);
-}
-
 // consoleInput as the byte source of scanConsoleWord.
 class StringSource {
 public:
@@ -39,18 +33,13 @@ private:
 // Reads a copy of the content taken at open.
 class MemoryPlatform::Input : public InputFile {
 public:
-  Input(MemoryPlatform &platform, std::string name, std::string content,
-        const ReadFault *fault)
-      : platform_(platform), name_(std::move(name)),
-        content_(std::move(content)) {
+  Input(MemoryPlatform &platform, std::string content, const ReadFault *fault)
+      : platform_(platform), content_(std::move(content)) {
     if (fault) {
       faultOffset_ = std::min(fault->offset, content_.size());
       faultError_ = fault->error;
     }
   }
-  ~Input() override { eraseOne(platform_.openInputs_, name_); }
-  Input(const Input &) = delete;
-  Input &operator=(const Input &) = delete;
 
   long read(std::uint8_t *dest, std::size_t count, int &error) override {
     if (count == 0)
@@ -73,7 +62,6 @@ public:
 
 private:
   MemoryPlatform &platform_;
-  std::string name_;
   std::string content_;
   std::size_t position_ = 0;
   std::size_t faultOffset_ = 0;
@@ -84,16 +72,7 @@ private:
 class MemoryPlatform::Output : public OutputFile {
 public:
   Output(MemoryPlatform &platform, std::string name)
-      : platform_(platform), name_(std::move(name)),
-        replacesFile_(platform.files.count(name_) != 0) {
-    platform_.openOutputs_.push_back(this);
-  }
-  ~Output() override {
-    std::vector<Output *> &outputs = platform_.openOutputs_;
-    outputs.erase(std::find(outputs.begin(), outputs.end(), this));
-  }
-  Output(const Output &) = delete;
-  Output &operator=(const Output &) = delete;
+      : platform_(platform), name_(std::move(name)) {}
 
   bool write(const std::uint8_t *bytes, std::size_t count,
              int &error) override {
@@ -122,14 +101,6 @@ public:
     return true;
   }
 
-  const std::string &name() const { return name_; }
-  // An input refused because it is this output: the file it was to be read
-  // from keeps its content, and the output is not committed.
-  void refuseAsInput() {
-    if (replacesFile_)
-      remember(EBUSY);
-  }
-
 private:
   // The first failure stays: an output that lost bytes is never committed.
   void remember(int failure) {
@@ -139,7 +110,6 @@ private:
 
   MemoryPlatform &platform_;
   std::string name_;
-  bool replacesFile_;
   std::string content_;
   int failure_ = 0;
 };
@@ -147,35 +117,25 @@ private:
 std::unique_ptr<InputFile> MemoryPlatform::openInput(const std::string &name,
                                                      int &error) {
   auto file = files.find(name);
-  auto output = std::find_if(openOutputs_.begin(), openOutputs_.end(),
-                             [&](Output *o) { return o->name() == name; });
-  if (output != openOutputs_.end()) {
-    (*output)->refuseAsInput();
-    error = EBUSY;
-  } else if (file == files.end())
+  if (file == files.end()) {
     error = ENOENT;
-  else {
-    const ReadFault *fault = nullptr;
-    for (const ReadFault &f : readFaults)
-      if (f.name == name && (!fault || f.offset < fault->offset))
-        fault = &f;
-    openInputs_.insert(name);
-    return std::make_unique<Input>(*this, name, file->second, fault);
+    return nullptr;
   }
-  return nullptr;
+  const ReadFault *fault = nullptr;
+  for (const ReadFault &f : readFaults)
+    if (f.name == name && (!fault || f.offset < fault->offset))
+      fault = &f;
+  return std::make_unique<Input>(*this, file->second, fault);
 }
 
 std::unique_ptr<OutputFile>
-MemoryPlatform::createOutput(const std::string &name, int &error) {
-  if (openInputs_.count(name) == 0)
-    return std::make_unique<Output>(*this, name);
-  error = EBUSY;
-  return nullptr;
+MemoryPlatform::createOutput(const std::string &name, int &) {
+  return std::make_unique<Output>(*this, name);
 }
 
 // Standard input holds the console input.
 std::unique_ptr<InputFile> MemoryPlatform::openStandardInput(int &) {
-  return std::make_unique<Input>(*this, "-", consoleInput, nullptr);
+  return std::make_unique<Input>(*this, consoleInput, nullptr);
 }
 
 // Standard output's bytes appear as the file "-".
@@ -185,7 +145,7 @@ std::unique_ptr<OutputFile> MemoryPlatform::createStandardOutput(int &) {
 
 bool MemoryPlatform::counterFrequency(std::int64_t &ticksPerSecond,
                                       int &error) {
-  if (frequencyFails) {
+  if (frequencyError != 0) {
     error = frequencyError;
     return false;
   }
@@ -194,7 +154,7 @@ bool MemoryPlatform::counterFrequency(std::int64_t &ticksPerSecond,
 }
 
 bool MemoryPlatform::counter(std::int64_t &value, int &error) {
-  if (counterFails) {
+  if (counterError != 0) {
     error = counterError;
     return false;
   }

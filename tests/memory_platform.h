@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -60,10 +59,8 @@ public:
   std::int64_t frequency = 1000;
   std::int64_t ticks = 0;
   std::int64_t tickStep = 0;
-  bool frequencyFails = false;
-  int frequencyError = 0;
-  bool counterFails = false;
-  int counterError = 0;
+  int frequencyError = 0; // non-zero: counterFrequency fails with it
+  int counterError = 0;   // non-zero: counter fails with it
 
   // Stands in for the started program; when empty, no program can be
   // started (error 2). Every command line passed is recorded.
@@ -88,9 +85,6 @@ public:
 private:
   class Input;
   class Output;
-
-  std::multiset<std::string> openInputs_;
-  std::vector<Output *> openOutputs_;
 };
 
 } // namespace veldran

@@ -38,9 +38,7 @@ TEST(CallResults, ExitCodeTimeAndCounterWarnings) {
     };
     platform.frequency = row.frequency;
     platform.tickStep = row.tickStep;
-    platform.frequencyFails = row.frequencyError != 0;
     platform.frequencyError = row.frequencyError;
-    platform.counterFails = row.counterError != 0;
     platform.counterError = row.counterError;
     // The command line is trimmed and ends at a zero byte.
     platform.files["TEST.INP"] =
