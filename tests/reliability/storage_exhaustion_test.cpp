@@ -101,6 +101,7 @@ const Row kRows[] = {
     {"%PT(bb)\r\n", 48, "15/x", "stack overflow - MTEXT - abend"},
     {"%PQ('c''')\r\n", 79, "15/0", kStack, "<c'>\r\n"},
     {"%PQ('c''')\r\n", 47, "15/x", "stack overflow - MQUOTE - abend"},
+    {"%PQ('c''')\r\n", 48, "15/0", kStack},
     {"%EXECUTE:abc\r\n", 14, "15/0", kStack, "abc\r\n"},
     {"%EXECUTE:abc\r\n", 8, "15/2",
      "storage not big enough for EXECUTE - abend"},
