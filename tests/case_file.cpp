@@ -51,9 +51,10 @@ void addSection(Case &c, const std::vector<std::string> &head,
   else if (kind == "file")
     c.files.emplace_back(name,
                          sectionBytes(lines, head.size() > 2 ? "" : "\r\n"));
-  else if (kind == "run")
-    c.script = sectionBytes(lines, "\n"), c.real = true;
-  else if (kind == "stdin")
+  else if (kind == "run") {
+    c.script = sectionBytes(lines, "\n");
+    c.real = true;
+  } else if (kind == "stdin")
     c.stdinText = sectionBytes(lines, "\n");
   else if (kind == "output")
     c.outputs.push_back(
