@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/input_source.h"
+#include "base/parameter_list.h"
 #include "base/storage_area.h"
 #include "platform/platform.h"
 
@@ -193,6 +194,9 @@ struct Run {
   std::int64_t repeatCount = 0;
 
   DiagnosticState diagnostics;
+
+  // Parameter lists of macros called before (macro/parameters.h).
+  ParameterListCache parameterLists;
 
   // Results of the last CALL.
   std::uint32_t rcLast = 0;
