@@ -5,6 +5,7 @@
 
 #include "base/input_source.h"
 #include "base/parameter_list.h"
+#include "base/scan_cache.h"
 #include "base/storage_area.h"
 #include "platform/platform.h"
 
@@ -195,8 +196,10 @@ struct Run {
 
   DiagnosticState diagnostics;
 
-  // Parameter lists of macros called before (macro/parameters.h).
+  // Parameter lists of macros called before (macro/parameters.h), and
+  // name scans of recorded body lines (base/scanner.h).
   ParameterListCache parameterLists;
+  ScanCache scanCache;
 
   // Results of the last CALL.
   std::uint32_t rcLast = 0;

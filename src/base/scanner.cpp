@@ -101,42 +101,89 @@ struct ByteCursor {
 };
 
 bool scanNameAt(Run &run, ByteCursor &cursor) {
-  Name name;
+  Name &name = run.scannedName;
   name.fill(' ');
+  std::uint8_t c = cursor.current;
   std::size_t count = 0;
-  bool digitFirst = cursor.current >= '0' && cursor.current <= '9';
-  while (!digitFirst && NameCharTable[cursor.current]) {
-    if (count == kNameLength) {
-      run.scannedName = name;
-      cursor.store(run);
-      scanCutName(run);
-      return true;
+  if (c < '0' || c > '9') {
+    for (std::uint8_t up; (up = NameCharTable[c]) != 0; c = cursor.current) {
+      if (count == kNameLength) {
+        cursor.store(run);
+        scanCutName(run);
+        return true;
+      }
+      name[count++] = static_cast<char>(up);
+      cursor.advance();
     }
-    name[count++] = static_cast<char>(NameCharTable[cursor.current]);
-    cursor.advance();
   }
-  run.scannedName = name;
   cursor.store(run);
   return count > 0;
 }
 
+bool skipBlanksAndScan(Run &run) {
+  ByteCursor cursor(run);
+  while (cursor.current == ' ')
+    cursor.advance();
+  return scanNameAt(run, cursor);
+}
+
+// A name of 16 characters may have been cut, which --warn reports at
+// each scan, so such scans are not remembered.
+__attribute__((noinline)) bool scanAndRemember(Run &run, RememberedScan &scan,
+                                               std::uint32_t at) {
+  std::uint8_t taken = run.currentChar;
+  int from = run.source().position;
+  bool found = skipBlanksAndScan(run);
+  if (run.scannedName[kNameLength - 1] != ' ')
+    return found;
+  scan = {at,
+          taken,
+          run.currentChar,
+          static_cast<std::uint16_t>(run.source().position - from),
+          found,
+          run.scannedName};
+  if (at > run.scanCache.highest)
+    run.scanCache.highest = at;
+  return found;
+}
+
+// A scan of a recorded body line that begins within its stored bytes
+// (behind them lies the next line's place) is taken from the scan cache.
+bool readStoredName(Run &run, InputSource &src) {
+  if (src.position > src.length - 2)
+    return skipBlanksAndScan(run);
+  std::uint32_t at = src.storedAt + static_cast<std::uint32_t>(src.position);
+  RememberedScan &scan = run.scanCache.slot(at);
+  if (scan.at != at || scan.taken != run.currentChar)
+    return scanAndRemember(run, scan, at);
+  run.scannedName = scan.name;
+  src.position += scan.advance;
+  run.currentChar = scan.ended;
+  return scan.found;
+}
+
 } // namespace
 
-bool scanNameFromSource(Run &run) {
-  ByteCursor cursor(run);
-  return scanNameAt(run, cursor);
+bool readNameFromSource(Run &run) {
+  InputSource &src = run.source();
+  if (src.storedAt != kNotStored)
+    return readStoredName(run, src);
+  return skipBlanksAndScan(run);
+}
+
+void forgetScansFrom(Run &run, std::uint32_t offset) {
+  ScanCache &cache = run.scanCache;
+  if (cache.highest < offset)
+    return;
+  for (RememberedScan &scan : cache.scans)
+    if (scan.at != kNoEntry && scan.at >= offset)
+      scan.at = kNoEntry;
+  cache.highest = offset;
 }
 
 void skipBlanks(Run &run) {
   while (run.currentChar == ' ')
     nextChar(run);
-}
-
-bool readNameFromSource(Run &run) {
-  ByteCursor cursor(run);
-  while (cursor.current == ' ')
-    cursor.advance();
-  return scanNameAt(run, cursor);
 }
 
 void checkTerminator(Run &run) {

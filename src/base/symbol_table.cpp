@@ -1,6 +1,7 @@
 #include "base/symbol_table.h"
 
 #include "base/messages.h"
+#include "base/scanner.h"
 #include "base/source_stack.h"
 #include "base/system_variables.h"
 
@@ -187,6 +188,11 @@ bool appendText(Run &run, const std::uint8_t *bytes, std::uint32_t n) {
   std::memcpy(s.at(s.textTop), bytes, n);
   s.textTop += n;
   return true;
+}
+
+void giveBackText(Run &run, std::uint32_t offset) {
+  forgetScansFrom(run, offset);
+  run.storage.textTop = offset;
 }
 
 const std::uint8_t *textBytes(Run &run, const SymbolEntry &entry) {

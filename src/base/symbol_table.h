@@ -78,6 +78,8 @@ bool inMacro(const Run &run);
 
 // Text storage append: false when the n bytes do not fit.
 bool appendText(Run &run, const std::uint8_t *bytes, std::uint32_t n);
+// Gives back the text from `offset` to textTop, which becomes `offset`.
+void giveBackText(Run &run, std::uint32_t offset);
 
 // The bytes of a text value that a fetch delivered.
 const std::uint8_t *textBytes(Run &run, const SymbolEntry &entry);

@@ -16,7 +16,7 @@ namespace {
 
 void giveBackBody(Run &run, const InputSource &src) {
   if (run.storage.textTop == src.bodyEnd)
-    run.storage.textTop = src.bodyStart;
+    giveBackText(run, src.bodyStart);
 }
 
 // The end of a replay source after its last pass.
@@ -42,6 +42,15 @@ void endReplaySource(Run &run) {
   }
 }
 
+// Where the line's bytes lie, for remembering name scans: only for bodies
+// that stay recorded (an executed line is given back at once) and lines
+// that fit whole with their CR LF.
+std::uint32_t storedPlace(const InputSource &src, const StoredLine &line) {
+  bool kept =
+      src.kind == SourceKind::RepeatBody || src.kind == SourceKind::MacroBody;
+  return kept && line.length + 2 <= kLineMax ? line.text : kNotStored;
+}
+
 } // namespace
 
 bool replayRead(Run &run) {
@@ -57,6 +66,7 @@ bool replayRead(Run &run) {
       std::memcpy(src.buffer, run.storage.at(line.text),
                   static_cast<std::size_t>(n));
       src.bodyNext = line.next;
+      src.storedAt = storedPlace(src, line);
       if (n < kLineMax)
         src.buffer[n++] = CR;
       if (n < kLineMax)
