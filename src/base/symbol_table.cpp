@@ -109,11 +109,12 @@ Lookup searchSymbol(const Run &run, LookupScope scope, const Name &name) {
   const StorageArea &s = run.storage;
   LookupScope searched = searchedScope(s, scope);
   bool global = searched == LookupScope::GLOBAL;
-  Lookup hit =
-      searchTables(run, scope, global ? s.globalTable : s.currentTable, name);
+  std::uint32_t first = firstTable(s, searched);
+  Lookup hit = searchTables(run, scope, first, name);
   if (hit.found)
     s.recentHits[storedNameBit(name) % s.recentHits.size()] = {
-        name, global ? s.globalShape : s.tableShape, hit.entry, searched};
+        name, global ? s.globalShape : s.tableShape, hit.entry, first,
+        searched};
   return hit;
 }
 
