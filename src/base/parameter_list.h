@@ -33,16 +33,24 @@ struct ParamStep {
   Name name{};
 };
 
-// The steps read from a stored parameter text. They depend on nothing but
-// its bytes, which are kept to tell whether the text at `at` is still the
-// one read.
+// The steps read from the stored parameter text at `at`. Stored text does
+// not change while it stays below textTop, so the steps hold until the
+// text is given back, when forgetParameterLists drops them.
 struct ParameterList {
   std::uint32_t at = kNoEntry;
-  std::vector<std::uint8_t> text;
+  std::uint32_t length = 0;
   std::vector<ParamStep> steps;
 };
 
 // The lists of recently called macros, by where their text is stored.
 using ParameterListCache = std::array<ParameterList, 16>;
+
+// Drops the lists of text from `offset` on, which is given back.
+inline void forgetParameterLists(ParameterListCache &lists,
+                                 std::uint32_t offset) {
+  for (ParameterList &list : lists)
+    if (list.at != kNoEntry && list.at >= offset)
+      list.at = kNoEntry;
+}
 
 } // namespace veldran

@@ -2,8 +2,6 @@
 
 #include "base/scanner.h"
 
-#include <algorithm>
-
 namespace veldran {
 
 namespace {
@@ -108,25 +106,18 @@ void ParamReader::readName(std::uint8_t &ch, ParamStep &step) {
     step.fault = ParamFault::BadSeparator;
 }
 
-bool holdsText(const ParameterList &list, std::uint32_t at,
-               const std::uint8_t *text, std::uint32_t length) {
-  return list.at == at && list.text.size() == length &&
-         std::equal(text, text + length, list.text.begin());
-}
-
 } // namespace
 
 const ParameterList &parameterList(Run &run, std::uint32_t at,
                                    std::uint32_t length) {
-  const std::uint8_t *text = run.storage.at(at);
   static_assert(std::tuple_size_v<ParameterListCache> == 16);
   ParameterList &list = run.parameterLists[(at * 0x9E3779B9u) >> 28];
-  if (holdsText(list, at, text, length))
+  if (list.at == at && list.length == length)
     return list;
   list.at = at;
-  list.text.assign(text, text + length);
+  list.length = length;
   list.steps.clear();
-  ParamReader(text, length).readAll(list.steps);
+  ParamReader(run.storage.at(at), length).readAll(list.steps);
   return list;
 }
 
