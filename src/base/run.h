@@ -3,6 +3,7 @@
 // procedures, so that a test can run a whole processor in-process.
 #pragma once
 
+#include "base/expression_cache.h"
 #include "base/input_source.h"
 #include "base/parameter_list.h"
 #include "base/scan_cache.h"
@@ -196,10 +197,12 @@ struct Run {
 
   DiagnosticState diagnostics;
 
-  // Parameter lists of macros called before (macro/parameters.h), and
-  // name scans of recorded body lines (base/scanner.h).
+  // Parameter lists of macros called before (macro/parameters.h); name
+  // scans and expressions of recorded body lines (base/scanner.h,
+  // expr/evaluator.h).
   ParameterListCache parameterLists;
   ScanCache scanCache;
+  ExpressionCache expressionCache;
 
   // Results of the last CALL.
   std::uint32_t rcLast = 0;

@@ -147,17 +147,14 @@ __attribute__((noinline)) bool scanAndRemember(Run &run, RememberedScan &scan,
   return found;
 }
 
-// A scan of a recorded body line that begins within its stored bytes
-// (behind them lies the next line's place) is taken from the scan cache.
-bool readStoredName(Run &run, InputSource &src) {
-  if (src.position > src.length - 2)
-    return skipBlanksAndScan(run);
-  std::uint32_t at = src.storedAt + static_cast<std::uint32_t>(src.position);
+// A scan that begins at `at`, within the stored bytes of a recorded body
+// line, is taken from the scan cache.
+bool readStoredName(Run &run, std::uint32_t at) {
   RememberedScan &scan = run.scanCache.slot(at);
   if (scan.at != at || scan.taken != run.currentChar)
     return scanAndRemember(run, scan, at);
   run.scannedName = scan.name;
-  src.position += scan.advance;
+  run.source().position += scan.advance;
   run.currentChar = scan.ended;
   return scan.found;
 }
@@ -165,10 +162,10 @@ bool readStoredName(Run &run, InputSource &src) {
 } // namespace
 
 bool readNameFromSource(Run &run) {
-  InputSource &src = run.source();
-  if (src.storedAt != kNotStored)
-    return readStoredName(run, src);
-  return skipBlanksAndScan(run);
+  std::uint32_t at = storedReadPlace(run.source());
+  if (at == kNotStored)
+    return skipBlanksAndScan(run);
+  return readStoredName(run, at);
 }
 
 void forgetScansFrom(Run &run, std::uint32_t offset) {

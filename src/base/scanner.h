@@ -39,6 +39,14 @@ inline bool startsName(std::uint8_t c) {
 // readName where currentChar may start a name or is a blank. A scan of a
 // recorded body line is remembered (base/scan_cache.h).
 bool readNameFromSource(Run &run);
+// Where the next byte read lies in the text storage, while it lies within
+// the stored bytes of a recorded body line; otherwise kNotStored. What is
+// read from such a line can be remembered by that place.
+inline std::uint32_t storedReadPlace(const InputSource &src) {
+  if (src.storedAt == kNotStored || src.position > src.length - 2)
+    return kNotStored;
+  return src.storedAt + static_cast<std::uint32_t>(src.position);
+}
 // Drops the remembered scans of text from `offset` on, which is given back.
 void forgetScansFrom(Run &run, std::uint32_t offset);
 

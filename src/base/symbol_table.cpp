@@ -194,6 +194,7 @@ bool appendText(Run &run, const std::uint8_t *bytes, std::uint32_t n) {
 void giveBackText(Run &run, std::uint32_t offset) {
   forgetScansFrom(run, offset);
   forgetParameterLists(run.parameterLists, offset);
+  forgetExpressions(run.expressionCache, offset);
   run.storage.textTop = offset;
 }
 

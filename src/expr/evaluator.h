@@ -1,5 +1,7 @@
 // The integer expression evaluator: operator precedence over a work stack of
-// 16-byte entries on the variable stack.
+// 16-byte entries on the variable stack. An expression of a recorded body
+// line is evaluated once from its bytes; its steps are kept in the run
+// (base/expression_cache.h) and taken again while the text stays recorded.
 #pragma once
 
 #include "base/run.h"
