@@ -422,15 +422,19 @@ Evaluation evaluateAndRecord(Run &run, char terminator,
   return {value, run.lastSeparator};
 }
 
+// Out of line, so that a replay does not set up the evaluator's frame.
+[[gnu::noinline]] Evaluation evaluateBytes(Run &run, char terminator) {
+  Evaluator<false> e(run, terminator);
+  std::int64_t value = e.evaluate();
+  return {value, run.lastSeparator};
+}
+
 } // namespace
 
 Evaluation evaluate(Run &run, char terminator) {
   std::uint32_t at = storedReadPlace(run.source());
-  if (at == kNotStored) {
-    Evaluator<false> e(run, terminator);
-    std::int64_t value = e.evaluate();
-    return {value, run.lastSeparator};
-  }
+  if (at == kNotStored)
+    return evaluateBytes(run, terminator);
   RecordedExpression &kept = run.expressionCache.slot(at);
   if (kept.at == at && kept.taken == run.currentChar &&
       kept.terminator == terminator)
