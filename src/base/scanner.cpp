@@ -25,25 +25,42 @@ constexpr std::array<std::uint8_t, 256> buildNameChars() {
   return t;
 }
 
-// Scans to the line end from the byte the caller already took: a CR LF
-// ends the line, and a CR just taken counts as the start of one. Bytes are
-// appended when `keep` is set. Returns false when the buffer ran out first.
+// Where the line ends, from the byte the caller already took on: behind
+// the first LF that follows a CR, and a CR just taken counts as one.
+struct LineEnd {
+  int stop;   // where the line ends, or the buffer's length
+  bool ended; // false when the buffer ran out first
+};
+
+LineEnd lineEndFrom(const Run &run, const InputSource &src) {
+  const std::uint8_t *from = src.buffer + src.position;
+  const std::uint8_t *end = src.buffer + src.length;
+  if (from >= end)
+    return {src.length, false};
+  if (run.currentChar != CR) {
+    const void *cr =
+        std::memchr(from, CR, static_cast<std::size_t>(end - from));
+    if (!cr)
+      return {src.length, false};
+    from = static_cast<const std::uint8_t *>(cr) + 1;
+  }
+  const void *lf = std::memchr(from, LF, static_cast<std::size_t>(end - from));
+  if (!lf)
+    return {src.length, false};
+  return {static_cast<int>(static_cast<const std::uint8_t *>(lf) - src.buffer) +
+              1,
+          true};
+}
+
+// Consumes the line to its end, appending its bytes when `keep` is set.
+// Returns false when the buffer ran out first.
 bool consumeLine(Run &run, bool keep) {
   InputSource &src = run.source();
-  bool afterCr = run.currentChar == CR;
-  while (src.position < src.length) {
-    std::uint8_t c = src.buffer[src.position++];
-    if (keep)
-      appendByte(run, c);
-    if (c == CR) {
-      afterCr = true;
-    } else if (c == LF) {
-      if (afterCr)
-        return true;
-    }
-  }
-  src.position = src.length;
-  return false;
+  LineEnd end = lineEndFrom(run, src);
+  if (keep && end.stop > src.position)
+    appendBytes(run, src.buffer + src.position, end.stop - src.position);
+  src.position = end.stop;
+  return end.ended;
 }
 
 } // namespace
