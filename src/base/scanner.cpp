@@ -1,4 +1,5 @@
 #include "base/scanner.h"
+#include "base/byte_copy.h"
 #include "base/diagnostics.h"
 #include "base/messages.h"
 
@@ -224,8 +225,8 @@ void appendBytes(Run &run, const std::uint8_t *bytes, int n) {
   if (n > room)
     n = room;
   if (n > 0) {
-    std::memcpy(run.lineBuffer + run.lineLength, bytes,
-                static_cast<std::size_t>(n));
+    copyBytes(run.lineBuffer + run.lineLength, bytes,
+              static_cast<std::size_t>(n));
     run.lineLength += n;
   }
 }

@@ -1,5 +1,6 @@
 #include "driver/replay.h"
 
+#include "base/byte_copy.h"
 #include "base/collection.h"
 #include "base/frames.h"
 #include "base/scanner.h"
@@ -63,8 +64,8 @@ bool replayRead(Run &run) {
     if (src.bodyNext < src.bodyEnd) {
       StoredLine line = StoredLine::read(run.storage, src.bodyNext);
       int n = line.length < kLineMax ? line.length : kLineMax;
-      std::memcpy(src.buffer, run.storage.at(line.text),
-                  static_cast<std::size_t>(n));
+      copyBytes(src.buffer, run.storage.at(line.text),
+                static_cast<std::size_t>(n));
       src.bodyNext = line.next;
       src.storedAt = storedPlace(src, line);
       if (n < kLineMax)

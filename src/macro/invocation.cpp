@@ -1,5 +1,6 @@
 // Macro calls: collecting the arguments, binding them to the parameters
 // in a new local table, starting the body; and MEXIT.
+#include "base/byte_copy.h"
 #include "base/collection.h"
 #include "base/diagnostics.h"
 #include "base/frames.h"
@@ -258,8 +259,8 @@ void macroCallLineEnd(Run &run) {
   // like the command string: no file, no body.
   InputSource &src = pushSource(run);
   src.macroName = macro.name;
-  std::memcpy(src.buffer, run.lineBuffer,
-              static_cast<std::size_t>(run.lineLength));
+  copyBytes(src.buffer, run.lineBuffer,
+            static_cast<std::size_t>(run.lineLength));
   src.length = run.lineLength;
   StoredLine params =
       StoredLine::read(s, static_cast<std::uint32_t>(macro.value));
