@@ -68,6 +68,25 @@ Lookup searchTable(const Run &run, std::uint32_t table, const NameKey &key) {
   return {false, first + kEntrySize * low};
 }
 
+// searchTable for a table of a few entries, which a macro's local table
+// mostly is: a look at each entry from the first costs less than halving.
+Lookup searchSmallTable(const Run &run, std::uint32_t table,
+                        const NameKey &key) {
+  constexpr std::uint32_t kSmall = 8;
+  std::uint32_t count = tableCount(run, table);
+  if (count > kSmall)
+    return searchTable(run, table, key);
+  std::uint32_t entry = table + 4;
+  for (std::uint32_t i = 0; i < count; ++i, entry += kEntrySize) {
+    NameKey probe(run.storage.at(entry));
+    if (probe == key)
+      return {true, entry};
+    if (key < probe)
+      break;
+  }
+  return {false, entry};
+}
+
 } // namespace
 
 void initSymbols(Run &run) {
@@ -121,7 +140,14 @@ Lookup searchSymbol(const Run &run, LookupScope scope, const Name &name) {
 std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry) {
   StorageArea &s = run.storage;
   entry.flags |= SYM_DEFINED;
-  Lookup hit = lookupSymbol(run, scope, entry.name);
+  // A store into the current table (a macro's parameters and MSET, MDEFT)
+  // searches only that table.
+  Lookup hit =
+      scope == LookupScope::CURRENT
+          ? searchSmallTable(run, s.currentTable,
+                             NameKey(reinterpret_cast<const std::uint8_t *>(
+                                 entry.name.data())))
+          : lookupSymbol(run, scope, entry.name);
   if (hit.found) {
     SymbolEntry old = s.entry(hit.entry);
     if (old.flags & SYM_SYSTEM) {
