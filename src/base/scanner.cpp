@@ -38,6 +38,9 @@ LineEnd lineEndFrom(const Run &run, const InputSource &src) {
   const std::uint8_t *end = src.buffer + src.length;
   if (from >= end)
     return {src.length, false};
+  // The usual rest: the CR LF right behind a command.
+  if (end - from >= 2 && from[0] == CR && from[1] == LF)
+    return {src.position + 2, true};
   if (run.currentChar != CR) {
     const void *cr =
         std::memchr(from, CR, static_cast<std::size_t>(end - from));
