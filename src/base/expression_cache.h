@@ -35,6 +35,7 @@ struct RecordedExpression {
   char terminator = 0;
   std::uint8_t separator = 0; // the byte that ended the expression
   std::uint16_t advance = 0;  // how far the read position moved
+  std::uint32_t peak = 0;     // the most stack the steps hold at once
   std::vector<ExpressionStep> steps;
 };
 

@@ -7,6 +7,8 @@
 #include "base/symbol_table.h"
 #include "base/system_variables.h"
 
+#include <algorithm>
+
 namespace veldran {
 
 namespace {
@@ -355,15 +357,33 @@ template <bool Recording> std::int64_t Evaluator<Recording>::finish() {
   return result;
 }
 
-// Takes the steps kept for an expression: the same values read, the same
-// storage reserved and released in the same order, and the read position
-// and state left as the bytes left them.
-Evaluation replay(Run &run, const RecordedExpression &kept) {
+// The most stack the steps hold at once: the marker, the entries pushed,
+// the end entry.
+std::uint32_t peakReservation(const std::vector<ExpressionStep> &steps) {
+  std::uint32_t held = kMarkerSize;
+  std::uint32_t peak = held;
+  for (const ExpressionStep &step : steps) {
+    if (step.kind == ExpressionStep::Push ||
+        step.kind == ExpressionStep::EndSingle)
+      peak = std::max(peak, held += kEvalEntrySize);
+    else if (step.kind == ExpressionStep::Combine ||
+             step.kind == ExpressionStep::TakeTop)
+      held -= kEvalEntrySize;
+  }
+  return peak;
+}
+
+// The value of the kept steps. Reserving, each step reserves and releases
+// what the evaluator did, so that storage runs out at the same step; when
+// the peak fits, the steps leave stackTop where it was and need not.
+template <bool Reserving>
+std::int64_t replaySteps(Run &run, const std::vector<ExpressionStep> &steps) {
   std::int64_t stack[kMaxEntries];
   std::size_t top = 0;
   std::int64_t value = 0;
-  reserveStack(run, kMarkerSize);
-  for (const ExpressionStep &step : kept.steps) {
+  if constexpr (Reserving)
+    reserveStack(run, kMarkerSize);
+  for (const ExpressionStep &step : steps) {
     switch (step.kind) {
     case ExpressionStep::Fetch:
       value = fetchNumeric(run, step.name);
@@ -372,28 +392,44 @@ Evaluation replay(Run &run, const RecordedExpression &kept) {
       value = step.value;
       break;
     case ExpressionStep::Push:
-      reserveStack(run, kEvalEntrySize);
+      if constexpr (Reserving)
+        reserveStack(run, kEvalEntrySize);
       stack[++top] = value;
       break;
     case ExpressionStep::Combine:
       stack[top - 1] = arithmetic(stack[top - 1], step.op, stack[top]);
       --top;
-      releaseStack(run, kEvalEntrySize);
+      if constexpr (Reserving)
+        releaseStack(run, kEvalEntrySize);
       break;
     case ExpressionStep::TakeTop:
       value = stack[top--];
-      releaseStack(run, kEvalEntrySize);
+      if constexpr (Reserving)
+        releaseStack(run, kEvalEntrySize);
       break;
     case ExpressionStep::EndSingle:
-      reserveStack(run, kEvalEntrySize);
-      releaseStack(run, kEvalEntrySize + kMarkerSize);
+      if constexpr (Reserving) {
+        reserveStack(run, kEvalEntrySize);
+        releaseStack(run, kEvalEntrySize + kMarkerSize);
+      }
       break;
     case ExpressionStep::EndTop:
       value = stack[top--];
-      releaseStack(run, kEvalEntrySize + kMarkerSize);
+      if constexpr (Reserving)
+        releaseStack(run, kEvalEntrySize + kMarkerSize);
       break;
     }
   }
+  return value;
+}
+
+// Takes the steps kept for an expression: the same values read, the same
+// storage reserved and released in the same order, and the read position
+// and state left as the bytes left them.
+Evaluation replay(Run &run, const RecordedExpression &kept) {
+  std::int64_t value = run.storage.freeBytes() >= kept.peak
+                           ? replaySteps<false>(run, kept.steps)
+                           : replaySteps<true>(run, kept.steps);
   // A finished expression leaves no name scanned and ';' as currentChar.
   run.source().position += kept.advance;
   run.currentChar = ';';
@@ -418,6 +454,7 @@ Evaluation evaluateAndRecord(Run &run, char terminator,
     kept.terminator = terminator;
     kept.separator = run.lastSeparator;
     kept.advance = static_cast<std::uint16_t>(run.source().position - from);
+    kept.peak = peakReservation(kept.steps);
   }
   return {value, run.lastSeparator};
 }
