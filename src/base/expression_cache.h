@@ -39,6 +39,14 @@ struct RecordedExpression {
   std::vector<ExpressionStep> steps;
 };
 
+// An expression of text that is not stored but read again with the same
+// bytes, such as a macro's integer argument at every call: kept with the
+// bytes it was read from, and good while they stand at the read position.
+struct ExpressionByBytes {
+  RecordedExpression expression;
+  std::vector<std::uint8_t> bytes;
+};
+
 struct ExpressionCache {
   std::array<RecordedExpression, 64> expressions;
 

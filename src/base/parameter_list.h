@@ -2,7 +2,7 @@
 // stored text and kept outside the storage area for the next calls.
 #pragma once
 
-#include "base/storage_area.h"
+#include "base/expression_cache.h"
 
 #include <vector>
 
@@ -31,6 +31,8 @@ struct ParamStep {
   std::uint8_t byte = 0;
   // The parameter's name, or the word a fault names.
   Name name{};
+  // An MINT parameter's argument at the last call.
+  ExpressionByBytes argument;
 };
 
 // The steps read from the stored parameter text at `at`. Stored text does

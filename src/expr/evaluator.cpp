@@ -479,6 +479,20 @@ Evaluation evaluate(Run &run, char terminator) {
   return evaluateAndRecord(run, terminator, kept, at);
 }
 
+Evaluation evaluateAgain(Run &run, char terminator, ExpressionByBytes &kept) {
+  const InputSource &src = run.source();
+  RecordedExpression &e = kept.expression;
+  const std::uint8_t *from = src.buffer + src.position;
+  if (e.at != kNoEntry && e.taken == run.currentChar &&
+      e.terminator == terminator && src.length - src.position >= e.advance &&
+      std::equal(kept.bytes.begin(), kept.bytes.end(), from))
+    return replay(run, e);
+  Evaluation result = evaluateAndRecord(run, terminator, e, 0);
+  if (e.at != kNoEntry)
+    kept.bytes.assign(from, from + e.advance);
+  return result;
+}
+
 std::int64_t readNumber(Run &run) {
   std::uint64_t v = 0;
   while (run.currentChar >= '0' && run.currentChar <= '9') {

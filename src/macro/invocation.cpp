@@ -26,7 +26,7 @@ struct BindFailed {};
 // which is the current source's buffer.
 class Binder {
 public:
-  Binder(Run &run, const ParameterList &params) : run_(run), params_(params) {}
+  Binder(Run &run, ParameterList &params) : run_(run), params_(params) {}
 
   void bindAll();
 
@@ -42,15 +42,15 @@ private:
   [[noreturn]] void fail(const char *format, ...)
       __attribute__((format(printf, 2, 3)));
   [[noreturn]] void failAt(const ParamStep &step);
-  std::uint8_t bindOne(const ParamStep &step);
-  std::uint8_t takeInteger(SymbolEntry &parameter);
+  std::uint8_t bindOne(ParamStep &step);
+  std::uint8_t takeInteger(SymbolEntry &parameter, ExpressionByBytes &kept);
   void takeText(SymbolEntry &parameter);
   bool takeQuoted(SymbolEntry &parameter);
   void appendArgByte(SymbolEntry &parameter, std::uint8_t c, bool twoBytes,
                      const char *overflow);
 
   Run &run_;
-  const ParameterList &params_;
+  ParameterList &params_;
 };
 
 // The message is printed as printf prints it: a zero byte from `%c` is
@@ -82,19 +82,19 @@ void Binder::failAt(const ParamStep &step) {
 }
 
 void Binder::bindAll() {
-  for (const ParamStep &step : params_.steps)
+  for (ParamStep &step : params_.steps)
     if (bindOne(step) != ',')
       return;
 }
 
-std::uint8_t Binder::bindOne(const ParamStep &step) {
+std::uint8_t Binder::bindOne(ParamStep &step) {
   if (step.fault != ParamFault::None)
     failAt(step);
   SymbolEntry parameter;
   parameter.name = step.name;
   std::uint8_t separator = 0;
   if (step.type == ParamType::MINT)
-    separator = takeInteger(parameter);
+    separator = takeInteger(parameter, step.argument);
   else if (step.type == ParamType::MTEXT)
     takeText(parameter);
   else if (!takeQuoted(parameter))
@@ -120,11 +120,13 @@ std::uint8_t Binder::bindOne(const ParamStep &step) {
   return step.byte;
 }
 
-// Returns the byte that ended the expression.
-std::uint8_t Binder::takeInteger(SymbolEntry &parameter) {
+// Returns the byte that ended the expression. The argument is mostly the
+// same text at every call, whose steps are kept with the parameter.
+std::uint8_t Binder::takeInteger(SymbolEntry &parameter,
+                                 ExpressionByBytes &kept) {
   reserveStack(run_, kMintSavedNameSize);
   run_.currentChar = ' ';
-  Evaluation e = evaluate(run_, ',');
+  Evaluation e = evaluateAgain(run_, ',', kept);
   releaseStack(run_, kMintSavedNameSize);
   parameter.value = e.value;
   return e.separator;

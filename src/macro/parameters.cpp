@@ -108,8 +108,7 @@ void ParamReader::readName(std::uint8_t &ch, ParamStep &step) {
 
 } // namespace
 
-const ParameterList &parameterList(Run &run, std::uint32_t at,
-                                   std::uint32_t length) {
+ParameterList &parameterList(Run &run, std::uint32_t at, std::uint32_t length) {
   static_assert(std::tuple_size_v<ParameterListCache> == 16);
   ParameterList &list = run.parameterLists[(at * 0x9E3779B9u) >> 28];
   if (list.at == at && list.length == length)

@@ -7,7 +7,6 @@ namespace veldran {
 
 // The steps of the parameter text of `length` bytes at `at`: read from
 // the text, or kept from an earlier call of a macro stored there.
-const ParameterList &parameterList(Run &run, std::uint32_t at,
-                                   std::uint32_t length);
+ParameterList &parameterList(Run &run, std::uint32_t at, std::uint32_t length);
 
 } // namespace veldran
