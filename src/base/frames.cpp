@@ -1,5 +1,6 @@
 #include "base/frames.h"
 
+#include "base/byte_copy.h"
 #include "base/symbol_table.h"
 
 namespace veldran {
@@ -9,7 +10,7 @@ void saveKeptPrefix(Run &run) {
   StorageArea &s = run.storage;
   if (k > 0) {
     reserveStack(run, k);
-    std::memcpy(s.at(s.stackTop), run.lineBuffer, k);
+    copyBytes(s.at(s.stackTop), run.lineBuffer, k);
   }
   reserveStack(run, 4);
   s.write32(s.stackTop, static_cast<std::int32_t>(k));
@@ -18,7 +19,7 @@ void saveKeptPrefix(Run &run) {
 void copyBackKeptPrefix(Run &run, std::uint32_t at) {
   StorageArea &s = run.storage;
   auto k = static_cast<std::uint32_t>(s.read32(at));
-  std::memcpy(run.lineBuffer, s.at(at + 4), k);
+  copyBytes(run.lineBuffer, s.at(at + 4), k);
   run.keptLength = run.lineLength = static_cast<int>(k);
 }
 

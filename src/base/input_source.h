@@ -15,6 +15,7 @@ constexpr int kLineMax = 256;
 constexpr std::uint8_t CR = 0x0D;
 constexpr std::uint8_t LF = 0x0A;
 constexpr std::uint8_t kEndOfFileMark = 0x1A; // ends a file where it stands
+constexpr std::uint32_t kNotStored = 0xFFFFFFFFu;
 
 enum class SourceKind : char {
   File = 0,           // the input file, an included file, the command string
@@ -46,6 +47,10 @@ struct InputSource {
   std::uint32_t bodyEnd = 0;
   std::uint32_t bodyNext = 0;
   std::int64_t passesLeft = 0;
+  // While the buffer holds one whole line of a repeat or macro body and
+  // its CR LF: where the line's bytes lie in the text storage. Otherwise
+  // kNotStored.
+  std::uint32_t storedAt = kNotStored;
   // The bytes of the current line (and, for files, what was read beyond
   // it): `own`, or for a file a window of at most 256 bytes into `block`.
   std::uint8_t *buffer = own;

@@ -3,7 +3,10 @@
 // procedures, so that a test can run a whole processor in-process.
 #pragma once
 
+#include "base/expression_cache.h"
 #include "base/input_source.h"
+#include "base/parameter_list.h"
+#include "base/scan_cache.h"
 #include "base/storage_area.h"
 #include "platform/platform.h"
 
@@ -193,6 +196,13 @@ struct Run {
   std::int64_t repeatCount = 0;
 
   DiagnosticState diagnostics;
+
+  // Parameter lists of macros called before (macro/parameters.h); name
+  // scans and expressions of recorded body lines (base/scanner.h,
+  // expr/evaluator.h).
+  ParameterListCache parameterLists;
+  ScanCache scanCache;
+  ExpressionCache expressionCache;
 
   // Results of the last CALL.
   std::uint32_t rcLast = 0;

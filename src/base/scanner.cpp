@@ -1,4 +1,5 @@
 #include "base/scanner.h"
+#include "base/byte_copy.h"
 #include "base/diagnostics.h"
 #include "base/messages.h"
 
@@ -25,25 +26,45 @@ constexpr std::array<std::uint8_t, 256> buildNameChars() {
   return t;
 }
 
-// Scans to the line end from the byte the caller already took: a CR LF
-// ends the line, and a CR just taken counts as the start of one. Bytes are
-// appended when `keep` is set. Returns false when the buffer ran out first.
+// Where the line ends, from the byte the caller already took on: behind
+// the first LF that follows a CR, and a CR just taken counts as one.
+struct LineEnd {
+  int stop;   // where the line ends, or the buffer's length
+  bool ended; // false when the buffer ran out first
+};
+
+LineEnd lineEndFrom(const Run &run, const InputSource &src) {
+  const std::uint8_t *from = src.buffer + src.position;
+  const std::uint8_t *end = src.buffer + src.length;
+  if (from >= end)
+    return {src.length, false};
+  // The usual rest: the CR LF right behind a command.
+  if (end - from >= 2 && from[0] == CR && from[1] == LF)
+    return {src.position + 2, true};
+  if (run.currentChar != CR) {
+    const void *cr =
+        std::memchr(from, CR, static_cast<std::size_t>(end - from));
+    if (!cr)
+      return {src.length, false};
+    from = static_cast<const std::uint8_t *>(cr) + 1;
+  }
+  const void *lf = std::memchr(from, LF, static_cast<std::size_t>(end - from));
+  if (!lf)
+    return {src.length, false};
+  return {static_cast<int>(static_cast<const std::uint8_t *>(lf) - src.buffer) +
+              1,
+          true};
+}
+
+// Consumes the line to its end, appending its bytes when `keep` is set.
+// Returns false when the buffer ran out first.
 bool consumeLine(Run &run, bool keep) {
   InputSource &src = run.source();
-  bool afterCr = run.currentChar == CR;
-  while (src.position < src.length) {
-    std::uint8_t c = src.buffer[src.position++];
-    if (keep)
-      appendByte(run, c);
-    if (c == CR) {
-      afterCr = true;
-    } else if (c == LF) {
-      if (afterCr)
-        return true;
-    }
-  }
-  src.position = src.length;
-  return false;
+  LineEnd end = lineEndFrom(run, src);
+  if (keep && end.stop > src.position)
+    appendBytes(run, src.buffer + src.position, end.stop - src.position);
+  src.position = end.stop;
+  return end.ended;
 }
 
 } // namespace
@@ -101,42 +122,86 @@ struct ByteCursor {
 };
 
 bool scanNameAt(Run &run, ByteCursor &cursor) {
-  Name name;
+  Name &name = run.scannedName;
   name.fill(' ');
+  std::uint8_t c = cursor.current;
   std::size_t count = 0;
-  bool digitFirst = cursor.current >= '0' && cursor.current <= '9';
-  while (!digitFirst && NameCharTable[cursor.current]) {
-    if (count == kNameLength) {
-      run.scannedName = name;
-      cursor.store(run);
-      scanCutName(run);
-      return true;
+  if (c < '0' || c > '9') {
+    for (std::uint8_t up; (up = NameCharTable[c]) != 0; c = cursor.current) {
+      if (count == kNameLength) {
+        cursor.store(run);
+        scanCutName(run);
+        return true;
+      }
+      name[count++] = static_cast<char>(up);
+      cursor.advance();
     }
-    name[count++] = static_cast<char>(NameCharTable[cursor.current]);
-    cursor.advance();
   }
-  run.scannedName = name;
   cursor.store(run);
   return count > 0;
 }
 
+bool skipBlanksAndScan(Run &run) {
+  ByteCursor cursor(run);
+  while (cursor.current == ' ')
+    cursor.advance();
+  return scanNameAt(run, cursor);
+}
+
+// A name of 16 characters may have been cut, which --warn reports at
+// each scan, so such scans are not remembered.
+__attribute__((noinline)) bool scanAndRemember(Run &run, RememberedScan &scan,
+                                               std::uint32_t at) {
+  std::uint8_t taken = run.currentChar;
+  int from = run.source().position;
+  bool found = skipBlanksAndScan(run);
+  if (run.scannedName[kNameLength - 1] != ' ')
+    return found;
+  scan = {at,
+          taken,
+          run.currentChar,
+          static_cast<std::uint16_t>(run.source().position - from),
+          found,
+          run.scannedName};
+  if (at > run.scanCache.highest)
+    run.scanCache.highest = at;
+  return found;
+}
+
+// A scan that begins at `at`, within the stored bytes of a recorded body
+// line, is taken from the scan cache.
+bool readStoredName(Run &run, std::uint32_t at) {
+  RememberedScan &scan = run.scanCache.slot(at);
+  if (scan.at != at || scan.taken != run.currentChar)
+    return scanAndRemember(run, scan, at);
+  run.scannedName = scan.name;
+  run.source().position += scan.advance;
+  run.currentChar = scan.ended;
+  return scan.found;
+}
+
 } // namespace
 
-bool scanNameFromSource(Run &run) {
-  ByteCursor cursor(run);
-  return scanNameAt(run, cursor);
+bool readNameFromSource(Run &run) {
+  std::uint32_t at = storedReadPlace(run.source());
+  if (at == kNotStored)
+    return skipBlanksAndScan(run);
+  return readStoredName(run, at);
+}
+
+void forgetScansFrom(Run &run, std::uint32_t offset) {
+  ScanCache &cache = run.scanCache;
+  if (cache.highest < offset)
+    return;
+  for (RememberedScan &scan : cache.scans)
+    if (scan.at != kNoEntry && scan.at >= offset)
+      scan.at = kNoEntry;
+  cache.highest = offset;
 }
 
 void skipBlanks(Run &run) {
   while (run.currentChar == ' ')
     nextChar(run);
-}
-
-bool readNameFromSource(Run &run) {
-  ByteCursor cursor(run);
-  while (cursor.current == ' ')
-    cursor.advance();
-  return scanNameAt(run, cursor);
 }
 
 void checkTerminator(Run &run) {
@@ -163,8 +228,8 @@ void appendBytes(Run &run, const std::uint8_t *bytes, int n) {
   if (n > room)
     n = room;
   if (n > 0) {
-    std::memcpy(run.lineBuffer + run.lineLength, bytes,
-                static_cast<std::size_t>(n));
+    copyBytes(run.lineBuffer + run.lineLength, bytes,
+              static_cast<std::size_t>(n));
     run.lineLength += n;
   }
 }

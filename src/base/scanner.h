@@ -36,16 +36,26 @@ inline bool startsName(std::uint8_t c) {
   return NameCharTable[c] != 0 && (c < '0' || c > '9');
 }
 
-// scanName and readName where currentChar may start a name or a blank.
-bool scanNameFromSource(Run &run);
+// readName where currentChar may start a name or is a blank. A scan of a
+// recorded body line is remembered (base/scan_cache.h).
 bool readNameFromSource(Run &run);
+// Where the next byte read lies in the text storage, while it lies within
+// the stored bytes of a recorded body line; otherwise kNotStored. What is
+// read from such a line can be remembered by that place.
+inline std::uint32_t storedReadPlace(const InputSource &src) {
+  if (src.storedAt == kNotStored || src.position > src.length - 2)
+    return kNotStored;
+  return src.storedAt + static_cast<std::uint32_t>(src.position);
+}
+// Drops the remembered scans of text from `offset` on, which is given back.
+void forgetScansFrom(Run &run, std::uint32_t offset);
 
 // Scans a name from currentChar into scannedName (upper case, blank-padded,
 // 16 characters kept); currentChar is left on the byte behind it. Returns
 // false when no name character was found.
 inline bool scanName(Run &run) {
   if (startsName(run.currentChar))
-    return scanNameFromSource(run);
+    return readNameFromSource(run);
   run.scannedName.fill(' ');
   return false;
 }

@@ -18,6 +18,7 @@ InputSource &pushSource(Run &run, SourceKind kind) {
   src.kind = kind;
   src.bodyStart = src.bodyEnd = src.bodyNext = 0;
   src.passesLeft = 0;
+  src.storedAt = kNotStored;
   src.buffer = src.own;
   src.blockStart = src.blockEnd = 0;
   src.atEnd = false;

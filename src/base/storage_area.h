@@ -44,11 +44,13 @@ static_assert(sizeof(SymbolEntry) == kEntrySize, "entries are 32-byte blocks");
 enum class LookupScope : char { GLOBAL = 'G', CURRENT = 'S', ALL = 'M' };
 
 // A lookup that found its name, remembered with the shape stamp of the
-// tables it searched (StorageArea::globalShape or tableShape).
+// tables it searched (StorageArea::globalShape or tableShape) and the
+// first table it searched.
 struct RememberedHit {
   Name name{};
   std::uint64_t shape = 0;
   std::uint32_t entry = 0;
+  std::uint32_t firstTable = 0;
   LookupScope searched = LookupScope::GLOBAL;
 };
 

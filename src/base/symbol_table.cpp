@@ -1,6 +1,7 @@
 #include "base/symbol_table.h"
 
 #include "base/messages.h"
+#include "base/scanner.h"
 #include "base/source_stack.h"
 #include "base/system_variables.h"
 
@@ -67,6 +68,25 @@ Lookup searchTable(const Run &run, std::uint32_t table, const NameKey &key) {
   return {false, first + kEntrySize * low};
 }
 
+// searchTable for a table of a few entries, which a macro's local table
+// mostly is: a look at each entry from the first costs less than halving.
+Lookup searchSmallTable(const Run &run, std::uint32_t table,
+                        const NameKey &key) {
+  constexpr std::uint32_t kSmall = 8;
+  std::uint32_t count = tableCount(run, table);
+  if (count > kSmall)
+    return searchTable(run, table, key);
+  std::uint32_t entry = table + 4;
+  for (std::uint32_t i = 0; i < count; ++i, entry += kEntrySize) {
+    NameKey probe(run.storage.at(entry));
+    if (probe == key)
+      return {true, entry};
+    if (key < probe)
+      break;
+  }
+  return {false, entry};
+}
+
 } // namespace
 
 void initSymbols(Run &run) {
@@ -108,18 +128,26 @@ Lookup searchSymbol(const Run &run, LookupScope scope, const Name &name) {
   const StorageArea &s = run.storage;
   LookupScope searched = searchedScope(s, scope);
   bool global = searched == LookupScope::GLOBAL;
-  Lookup hit =
-      searchTables(run, scope, global ? s.globalTable : s.currentTable, name);
+  std::uint32_t first = firstTable(s, searched);
+  Lookup hit = searchTables(run, scope, first, name);
   if (hit.found)
     s.recentHits[storedNameBit(name) % s.recentHits.size()] = {
-        name, global ? s.globalShape : s.tableShape, hit.entry, searched};
+        name, global ? s.globalShape : s.tableShape, hit.entry, first,
+        searched};
   return hit;
 }
 
 std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry) {
   StorageArea &s = run.storage;
   entry.flags |= SYM_DEFINED;
-  Lookup hit = lookupSymbol(run, scope, entry.name);
+  // A store into the current table (a macro's parameters and MSET, MDEFT)
+  // searches only that table.
+  Lookup hit =
+      scope == LookupScope::CURRENT
+          ? searchSmallTable(run, s.currentTable,
+                             NameKey(reinterpret_cast<const std::uint8_t *>(
+                                 entry.name.data())))
+          : lookupSymbol(run, scope, entry.name);
   if (hit.found) {
     SymbolEntry old = s.entry(hit.entry);
     if (old.flags & SYM_SYSTEM) {
@@ -187,6 +215,13 @@ bool appendText(Run &run, const std::uint8_t *bytes, std::uint32_t n) {
   std::memcpy(s.at(s.textTop), bytes, n);
   s.textTop += n;
   return true;
+}
+
+void giveBackText(Run &run, std::uint32_t offset) {
+  forgetScansFrom(run, offset);
+  forgetParameterLists(run.parameterLists, offset);
+  forgetExpressions(run.expressionCache, offset);
+  run.storage.textTop = offset;
 }
 
 const std::uint8_t *textBytes(Run &run, const SymbolEntry &entry) {

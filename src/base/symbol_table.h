@@ -48,18 +48,37 @@ inline LookupScope searchedScope(const StorageArea &s, LookupScope scope) {
 }
 // Searches the tables of `scope` and remembers a hit.
 Lookup searchSymbol(const Run &run, LookupScope scope, const Name &name);
+// The table a lookup of the searched scope looks in first.
+inline std::uint32_t firstTable(const StorageArea &s, LookupScope searched) {
+  return searched == LookupScope::GLOBAL ? s.globalTable : s.currentTable;
+}
+// Whether a remembered hit lies in the table searched first and that
+// table still holds its name there: a search would find it again, since
+// a table holds a name once. A local table opened anew where the last one
+// was keeps the hits of its names, whatever else changed.
+inline bool stillInFirstTable(const StorageArea &s, const RememberedHit &hit) {
+  std::uint32_t table = hit.firstTable;
+  std::uint32_t end =
+      table + 4 + kEntrySize * static_cast<std::uint32_t>(s.read32(table));
+  return hit.entry > table && hit.entry < end &&
+         std::memcmp(s.at(hit.entry), hit.name.data(), kNameLength) == 0;
+}
 // The entry of `name`, or on a miss the insertion point. A remembered hit
-// answers while the tables it searched keep their shape.
+// answers while the tables it searched keep their shape, or while it is
+// still in the table searched first.
 inline Lookup lookupSymbol(const Run &run, LookupScope scope,
                            const Name &name) {
   const StorageArea &s = run.storage;
   LookupScope searched = searchedScope(s, scope);
   const RememberedHit &last =
       s.recentHits[storedNameBit(name) % s.recentHits.size()];
-  std::uint64_t shape =
-      searched == LookupScope::GLOBAL ? s.globalShape : s.tableShape;
-  if (last.shape == shape && last.searched == searched && last.name == name)
-    return {true, last.entry};
+  if (last.name == name && last.searched == searched) {
+    std::uint64_t shape =
+        searched == LookupScope::GLOBAL ? s.globalShape : s.tableShape;
+    if (last.shape == shape || (last.firstTable == firstTable(s, searched) &&
+                                stillInFirstTable(s, last)))
+      return {true, last.entry};
+  }
   return searchSymbol(run, scope, name);
 }
 // Writes `entry`, with SYM_DEFINED added, into the tables of the scope.
@@ -78,6 +97,8 @@ bool inMacro(const Run &run);
 
 // Text storage append: false when the n bytes do not fit.
 bool appendText(Run &run, const std::uint8_t *bytes, std::uint32_t n);
+// Gives back the text from `offset` to textTop, which becomes `offset`.
+void giveBackText(Run &run, std::uint32_t offset);
 
 // The bytes of a text value that a fetch delivered.
 const std::uint8_t *textBytes(Run &run, const SymbolEntry &entry);

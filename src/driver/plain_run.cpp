@@ -56,6 +56,9 @@ PlainRun findPlainRun(const std::uint8_t *next, const std::uint8_t *end,
   const auto *percent = static_cast<const std::uint8_t *>(
       std::memchr(next, '%', static_cast<std::size_t>(end - next)));
   const std::uint8_t *stop = percent ? percent : end;
+  // The usual line with a command holds its '%' before its first LF.
+  if (!std::memchr(next, LF, static_cast<std::size_t>(stop - next)))
+    return run;
   const std::uint8_t *chunk = next;
   std::uint64_t bits = chunkBits(chunk, stop);
   while (run.lines < maxLines &&

@@ -166,9 +166,11 @@ void sourceLineEndStep(Run &run) {
     return;
   }
   int rest = src.length - src.position;
-  if (rest > 0 && src.position > 0)
+  if (rest > 0 && src.position > 0) {
     std::memmove(src.buffer, src.buffer + src.position,
                  static_cast<std::size_t>(rest));
+    src.storedAt = kNotStored;
+  }
   src.length = rest;
   src.position = 0;
 }

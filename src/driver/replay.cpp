@@ -1,5 +1,6 @@
 #include "driver/replay.h"
 
+#include "base/byte_copy.h"
 #include "base/collection.h"
 #include "base/frames.h"
 #include "base/scanner.h"
@@ -16,7 +17,7 @@ namespace {
 
 void giveBackBody(Run &run, const InputSource &src) {
   if (run.storage.textTop == src.bodyEnd)
-    run.storage.textTop = src.bodyStart;
+    giveBackText(run, src.bodyStart);
 }
 
 // The end of a replay source after its last pass.
@@ -42,6 +43,15 @@ void endReplaySource(Run &run) {
   }
 }
 
+// Where the line's bytes lie, for remembering name scans: only for bodies
+// that stay recorded (an executed line is given back at once) and lines
+// that fit whole with their CR LF.
+std::uint32_t storedPlace(const InputSource &src, const StoredLine &line) {
+  bool kept =
+      src.kind == SourceKind::RepeatBody || src.kind == SourceKind::MacroBody;
+  return kept && line.length + 2 <= kLineMax ? line.text : kNotStored;
+}
+
 } // namespace
 
 bool replayRead(Run &run) {
@@ -54,9 +64,10 @@ bool replayRead(Run &run) {
     if (src.bodyNext < src.bodyEnd) {
       StoredLine line = StoredLine::read(run.storage, src.bodyNext);
       int n = line.length < kLineMax ? line.length : kLineMax;
-      std::memcpy(src.buffer, run.storage.at(line.text),
-                  static_cast<std::size_t>(n));
+      copyBytes(src.buffer, run.storage.at(line.text),
+                static_cast<std::size_t>(n));
       src.bodyNext = line.next;
+      src.storedAt = storedPlace(src, line);
       if (n < kLineMax)
         src.buffer[n++] = CR;
       if (n < kLineMax)

@@ -7,6 +7,8 @@
 #include "base/symbol_table.h"
 #include "base/system_variables.h"
 
+#include <algorithm>
+
 namespace veldran {
 
 namespace {
@@ -58,18 +60,56 @@ struct WorkEntry {
 
 struct Stop {}; // an error was reported: the expression yields 0
 
-class Evaluator {
+// `left op right` for every operator but '/', in two's-complement
+// wrap-around without undefined behaviour.
+std::int64_t arithmetic(std::int64_t left, char op, std::int64_t right) {
+  auto l = static_cast<std::uint64_t>(left);
+  auto r = static_cast<std::uint64_t>(right);
+  switch (op) {
+  case '+':
+    return static_cast<std::int64_t>(l + r);
+  case '-':
+    return static_cast<std::int64_t>(l - r);
+  case '*':
+    return static_cast<std::int64_t>(l * r);
+  case '&':
+    return left & right;
+  case '^':
+    return left ^ right;
+  default:
+    return left | right;
+  }
+}
+
+// Evaluates the bytes at the read position. Recording, it notes in a list
+// the steps that depend on values or reserve storage, unless the
+// expression gets a message of its own or divides (whose message would
+// come in the middle of it). Evaluations that do not record are compiled
+// without the notes.
+template <bool Recording> class Evaluator {
 public:
-  Evaluator(Run &run, char terminator) : run_(run), terminator_(terminator) {}
+  Evaluator(Run &run, char terminator,
+            std::vector<ExpressionStep> *record = nullptr)
+      : run_(run), terminator_(terminator), record_(record) {}
 
   std::int64_t evaluate();
+  bool recorded() const { return record_ != nullptr; }
 
 private:
   // Ends an expression whose error has been reported: it yields 0.
   [[noreturn]] static void stop() { throw Stop{}; }
+  void note(ExpressionStep::Kind kind, std::int64_t value = 0, char op = 0) {
+    if constexpr (Recording)
+      if (record_)
+        record_->push_back({kind, op, value, {}});
+  }
+  void noteFetch(const Name &name);
+  void stopRecording() { record_ = nullptr; }
   std::int64_t steps();
-  void operand();
-  void afterOperand();
+  // Inlined into the step loop, which calls them at three places: as calls
+  // they saved and restored most registers for every operand.
+  [[gnu::always_inline]] void operand();
+  [[gnu::always_inline]] void afterOperand();
   void push(char op, char priority);
   void pop();
   void pushReduce(char op, char priority);
@@ -79,6 +119,7 @@ private:
 
   Run &run_;
   char terminator_;
+  std::vector<ExpressionStep> *record_;
   bool expectOperand_ = true;
   int openCount_ = 0;
   std::int64_t value_ = 0;
@@ -86,7 +127,7 @@ private:
   WorkEntry work_[kMaxEntries];
 };
 
-std::int64_t Evaluator::evaluate() {
+template <bool Recording> std::int64_t Evaluator<Recording>::evaluate() {
   std::uint32_t before = run_.storage.stackTop;
   reserveStack(run_, kMarkerSize);
   work_[0] = {};
@@ -94,12 +135,13 @@ std::int64_t Evaluator::evaluate() {
     return steps();
   } catch (const Stop &) {
     run_.storage.stackTop = before;
+    stopRecording();
     return 0;
   }
 }
 
 // The first operand, then an operator step per byte behind an operand.
-std::int64_t Evaluator::steps() {
+template <bool Recording> std::int64_t Evaluator<Recording>::steps() {
   readName(run_);
   operand();
   for (;;) {
@@ -141,11 +183,14 @@ std::int64_t Evaluator::steps() {
       --openCount_;
       pushReduce(op.character, op.priority);
       WorkEntry &below = work_[top_ - 1];
-      if (below.opens == 0)
+      if (below.opens == 0) {
         report(run_, "Klammer zu ohne Klammer auf\n");
-      else
+        stopRecording();
+      } else {
         --below.opens;
+      }
       value_ = work_[top_].value;
+      note(ExpressionStep::TakeTop);
       pop();
       nextChar(run_);
       afterOperand();
@@ -170,21 +215,37 @@ std::int64_t Evaluator::steps() {
 
 // The operand step: a length function, a variable, a number, or nothing
 // (an operator follows directly).
-void Evaluator::operand() {
+template <bool Recording> inline void Evaluator<Recording>::operand() {
   value_ = 0;
   if (run_.currentChar == '\'') {
+    stopRecording();
     lengthFunction();
   } else if (run_.scannedName[0] != ' ') {
+    noteFetch(run_.scannedName);
     value_ = fetchNumeric(run_, run_.scannedName);
   } else if (run_.currentChar >= '0' && run_.currentChar <= '9') {
     value_ = readNumber(run_);
+    note(ExpressionStep::Number, value_);
   } else {
+    note(ExpressionStep::Number, 0);
     return;
   }
   afterOperand();
 }
 
-void Evaluator::afterOperand() {
+// A name of 16 characters may have been cut, which --warn reports at each
+// scan: such an expression is not kept.
+template <bool Recording>
+void Evaluator<Recording>::noteFetch(const Name &name) {
+  if constexpr (Recording) {
+    if (name[kNameLength - 1] != ' ')
+      stopRecording();
+    if (record_)
+      record_->push_back({ExpressionStep::Fetch, 0, 0, name});
+  }
+}
+
+template <bool Recording> inline void Evaluator<Recording>::afterOperand() {
   expectOperand_ = false;
   if (scanName(run_) || (run_.currentChar >= '0' && run_.currentChar <= '9')) {
     report(run_, "in Ausdruck kein Operator gefunden\n");
@@ -192,12 +253,14 @@ void Evaluator::afterOperand() {
   }
 }
 
-void Evaluator::push(char op, char priority) {
+template <bool Recording>
+void Evaluator<Recording>::push(char op, char priority) {
   reserveStack(run_, kEvalEntrySize);
+  note(ExpressionStep::Push);
   work_[++top_] = {0, op, priority, value_};
 }
 
-void Evaluator::pop() {
+template <bool Recording> void Evaluator<Recording>::pop() {
   releaseStack(run_, kEvalEntrySize);
   --top_;
 }
@@ -205,7 +268,8 @@ void Evaluator::pop() {
 // Pushes the operator, then combines while the entry below binds at least
 // as tightly and no parenthesis was opened behind it. The base marker's
 // priority is below every operator's.
-void Evaluator::pushReduce(char op, char priority) {
+template <bool Recording>
+void Evaluator<Recording>::pushReduce(char op, char priority) {
   push(op, priority);
   for (;;) {
     WorkEntry &top = work_[top_];
@@ -213,42 +277,29 @@ void Evaluator::pushReduce(char op, char priority) {
     if (below.opens != 0 || top.priority > below.priority)
       return;
     below.value = combine(below.value, below.op, top.value);
+    note(ExpressionStep::Combine, 0, below.op);
     below.op = top.op;
     below.priority = top.priority;
     pop();
   }
 }
 
-std::int64_t Evaluator::combine(std::int64_t left, char op,
-                                std::int64_t right) {
-  // Two's-complement wrap-around without undefined behaviour.
-  auto l = static_cast<std::uint64_t>(left);
-  auto r = static_cast<std::uint64_t>(right);
-  switch (op) {
-  case '+':
-    return static_cast<std::int64_t>(l + r);
-  case '-':
-    return static_cast<std::int64_t>(l - r);
-  case '*':
-    return static_cast<std::int64_t>(l * r);
-  case '/':
-    if (right == 0) {
-      report(run_, "Division durch 0 in Ausdruck\n");
-      stop();
-    }
-    if (right == -1)
-      return static_cast<std::int64_t>(0 - l);
-    return left / right;
-  case '&':
-    return left & right;
-  case '^':
-    return left ^ right;
-  default:
-    return left | right;
+template <bool Recording>
+std::int64_t Evaluator<Recording>::combine(std::int64_t left, char op,
+                                           std::int64_t right) {
+  if (op != '/')
+    return arithmetic(left, op, right);
+  stopRecording();
+  if (right == 0) {
+    report(run_, "Division durch 0 in Ausdruck\n");
+    stop();
   }
+  if (right == -1)
+    return static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(left));
+  return left / right;
 }
 
-void Evaluator::lengthFunction() {
+template <bool Recording> void Evaluator<Recording>::lengthFunction() {
   if (run_.scannedName != makeName("L")) {
     report(run_, "invalid command with quote / %.16s\n",
            run_.scannedName.data());
@@ -281,7 +332,7 @@ void Evaluator::lengthFunction() {
   }
 }
 
-std::int64_t Evaluator::finish() {
+template <bool Recording> std::int64_t Evaluator<Recording>::finish() {
   if (expectOperand_) {
     report(run_, "in Ausdruck kein Operator gefunden\n");
     stop();
@@ -291,6 +342,7 @@ std::int64_t Evaluator::finish() {
     // A single operand: the end entry finds nothing to combine.
     reserveStack(run_, kEvalEntrySize);
     releaseStack(run_, kEvalEntrySize + kMarkerSize);
+    note(ExpressionStep::EndSingle);
     return value_;
   }
   pushReduce(0, '0');
@@ -301,15 +353,144 @@ std::int64_t Evaluator::finish() {
     stop();
   }
   releaseStack(run_, kMarkerSize);
+  note(ExpressionStep::EndTop);
   return result;
+}
+
+// The most stack the steps hold at once: the marker, the entries pushed,
+// the end entry.
+std::uint32_t peakReservation(const std::vector<ExpressionStep> &steps) {
+  std::uint32_t held = kMarkerSize;
+  std::uint32_t peak = held;
+  for (const ExpressionStep &step : steps) {
+    if (step.kind == ExpressionStep::Push ||
+        step.kind == ExpressionStep::EndSingle)
+      peak = std::max(peak, held += kEvalEntrySize);
+    else if (step.kind == ExpressionStep::Combine ||
+             step.kind == ExpressionStep::TakeTop)
+      held -= kEvalEntrySize;
+  }
+  return peak;
+}
+
+// The value of the kept steps. Reserving, each step reserves and releases
+// what the evaluator did, so that storage runs out at the same step; when
+// the peak fits, the steps leave stackTop where it was and need not.
+template <bool Reserving>
+std::int64_t replaySteps(Run &run, const std::vector<ExpressionStep> &steps) {
+  std::int64_t stack[kMaxEntries];
+  std::size_t top = 0;
+  std::int64_t value = 0;
+  if constexpr (Reserving)
+    reserveStack(run, kMarkerSize);
+  for (const ExpressionStep &step : steps) {
+    switch (step.kind) {
+    case ExpressionStep::Fetch:
+      value = fetchNumeric(run, step.name);
+      break;
+    case ExpressionStep::Number:
+      value = step.value;
+      break;
+    case ExpressionStep::Push:
+      if constexpr (Reserving)
+        reserveStack(run, kEvalEntrySize);
+      stack[++top] = value;
+      break;
+    case ExpressionStep::Combine:
+      stack[top - 1] = arithmetic(stack[top - 1], step.op, stack[top]);
+      --top;
+      if constexpr (Reserving)
+        releaseStack(run, kEvalEntrySize);
+      break;
+    case ExpressionStep::TakeTop:
+      value = stack[top--];
+      if constexpr (Reserving)
+        releaseStack(run, kEvalEntrySize);
+      break;
+    case ExpressionStep::EndSingle:
+      if constexpr (Reserving) {
+        reserveStack(run, kEvalEntrySize);
+        releaseStack(run, kEvalEntrySize + kMarkerSize);
+      }
+      break;
+    case ExpressionStep::EndTop:
+      value = stack[top--];
+      if constexpr (Reserving)
+        releaseStack(run, kEvalEntrySize + kMarkerSize);
+      break;
+    }
+  }
+  return value;
+}
+
+// Takes the steps kept for an expression: the same values read, the same
+// storage reserved and released in the same order, and the read position
+// and state left as the bytes left them.
+Evaluation replay(Run &run, const RecordedExpression &kept) {
+  std::int64_t value = run.storage.freeBytes() >= kept.peak
+                           ? replaySteps<false>(run, kept.steps)
+                           : replaySteps<true>(run, kept.steps);
+  // A finished expression leaves no name scanned and ';' as currentChar.
+  run.source().position += kept.advance;
+  run.currentChar = ';';
+  run.lastSeparator = kept.separator;
+  run.scannedName.fill(' ');
+  return {value, kept.separator};
+}
+
+// Evaluates the expression and keeps its steps in `kept` when it finished
+// without a message of its own.
+Evaluation evaluateAndRecord(Run &run, char terminator,
+                             RecordedExpression &kept, std::uint32_t at) {
+  std::uint8_t taken = run.currentChar;
+  int from = run.source().position;
+  kept.at = kNoEntry;
+  kept.steps.clear();
+  Evaluator<true> e(run, terminator, &kept.steps);
+  std::int64_t value = e.evaluate();
+  if (e.recorded()) {
+    kept.at = at;
+    kept.taken = taken;
+    kept.terminator = terminator;
+    kept.separator = run.lastSeparator;
+    kept.advance = static_cast<std::uint16_t>(run.source().position - from);
+    kept.peak = peakReservation(kept.steps);
+  }
+  return {value, run.lastSeparator};
+}
+
+// Out of line, so that a replay does not set up the evaluator's frame.
+[[gnu::noinline]] Evaluation evaluateBytes(Run &run, char terminator) {
+  Evaluator<false> e(run, terminator);
+  std::int64_t value = e.evaluate();
+  return {value, run.lastSeparator};
 }
 
 } // namespace
 
 Evaluation evaluate(Run &run, char terminator) {
-  Evaluator e(run, terminator);
-  std::int64_t value = e.evaluate();
-  return {value, run.lastSeparator};
+  std::uint32_t at = storedReadPlace(run.source());
+  if (at == kNotStored)
+    return evaluateBytes(run, terminator);
+  RecordedExpression &kept = run.expressionCache.slot(at);
+  if (kept.at == at && kept.taken == run.currentChar &&
+      kept.terminator == terminator)
+    return replay(run, kept);
+  return evaluateAndRecord(run, terminator, kept, at);
+}
+
+Evaluation evaluateAgain(Run &run, char terminator, ExpressionByBytes &kept) {
+  const InputSource &src = run.source();
+  RecordedExpression &e = kept.expression;
+  const std::uint8_t *from = src.buffer + src.position;
+  if (e.at != kNoEntry && e.taken == run.currentChar &&
+      e.terminator == terminator && src.length - src.position >= e.advance &&
+      std::equal(kept.bytes.begin(), kept.bytes.end(), from))
+    return replay(run, e);
+  Evaluation result = evaluateAndRecord(run, terminator, e, 0);
+  if (e.at != kNoEntry)
+    kept.bytes.assign(from, from + e.advance);
+  return result;
 }
 
 std::int64_t readNumber(Run &run) {

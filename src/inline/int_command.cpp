@@ -1,5 +1,6 @@
 // INT: the value of an expression as decimal text, with an optional width
 // filled with leading zeros.
+#include "base/byte_copy.h"
 #include "base/fetch.h"
 #include "base/frames.h"
 #include "base/messages.h"
@@ -53,8 +54,9 @@ void appendNumber(Run &run, std::int64_t value, std::int64_t width) {
   char *begin = formatRightToLeft(value, width, end);
   if (end - begin > room)
     begin = end - room;
-  std::memcpy(run.lineBuffer + run.lineLength, begin,
-              static_cast<std::size_t>(end - begin));
+  copyBytes(run.lineBuffer + run.lineLength,
+            reinterpret_cast<const std::uint8_t *>(begin),
+            static_cast<std::size_t>(end - begin));
   run.lineLength += static_cast<int>(end - begin);
 }
 

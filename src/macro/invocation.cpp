@@ -1,5 +1,6 @@
 // Macro calls: collecting the arguments, binding them to the parameters
 // in a new local table, starting the body; and MEXIT.
+#include "base/byte_copy.h"
 #include "base/collection.h"
 #include "base/diagnostics.h"
 #include "base/frames.h"
@@ -11,6 +12,7 @@
 #include "expr/evaluator.h"
 #include "macro/body_exit.h"
 #include "macro/macro_commands.h"
+#include "macro/parameters.h"
 
 #include <cstdarg>
 
@@ -18,24 +20,17 @@ namespace veldran {
 
 namespace {
 
-enum ParamType { MINT, MTEXT, MQUOTE };
-
-constexpr const char *kParamTypes[] = {"MINT    ", "MTEXT   ", "MQUOTE  "};
-
 struct BindFailed {};
 
-// Walks the macro's parameter text side by side with the argument text,
+// Binds the steps of the macro's parameter list to the argument text,
 // which is the current source's buffer.
 class Binder {
 public:
-  Binder(Run &run, const std::uint8_t *params, std::size_t count)
-      : run_(run), params_(params), count_(count) {}
+  Binder(Run &run, ParameterList &params) : run_(run), params_(params) {}
 
   void bindAll();
 
 private:
-  std::uint8_t takeParam() { return next_ < count_ ? params_[next_++] : 0; }
-  bool paramsUsedUp() const { return next_ >= count_; }
   InputSource &args() { return run_.source(); }
   bool argsUsedUp() { return args().position >= args().length; }
   std::uint8_t peekArg() { return args().buffer[args().position]; }
@@ -46,20 +41,16 @@ private:
 
   [[noreturn]] void fail(const char *format, ...)
       __attribute__((format(printf, 2, 3)));
-  std::uint8_t bindOne();
-  Name collectName(std::uint8_t &ch, bool skipBlanks);
-  ParamType readType(std::uint8_t &ch);
-  Name readParamName(std::uint8_t &ch);
-  std::uint8_t takeInteger(SymbolEntry &parameter);
+  [[noreturn]] void failAt(const ParamStep &step);
+  std::uint8_t bindOne(ParamStep &step);
+  std::uint8_t takeInteger(SymbolEntry &parameter, ExpressionByBytes &kept);
   void takeText(SymbolEntry &parameter);
   bool takeQuoted(SymbolEntry &parameter);
   void appendArgByte(SymbolEntry &parameter, std::uint8_t c, bool twoBytes,
                      const char *overflow);
 
   Run &run_;
-  const std::uint8_t *params_;
-  std::size_t count_;
-  std::size_t next_ = 0;
+  ParameterList &params_;
 };
 
 // The message is printed as printf prints it: a zero byte from `%c` is
@@ -72,74 +63,45 @@ void Binder::fail(const char *format, ...) {
   throw BindFailed{};
 }
 
-void Binder::bindAll() {
-  if (count_ == 0)
-    return;
-  while (bindOne() == ',') {
-  }
-}
-
-// Collects name characters from `ch` on, upper-cased, 16 at most kept;
-// with `skipBlanks` blanks inside the name are passed over.
-Name Binder::collectName(std::uint8_t &ch, bool skipBlanks) {
-  Name name;
-  name.fill(' ');
-  std::size_t n = 0;
-  for (;; ch = takeParam()) {
-    if (skipBlanks && ch == ' ')
-      continue;
-    std::uint8_t up = NameCharTable[ch];
-    if (!up)
-      return name;
-    if (n < kNameLength)
-      name[n++] = static_cast<char>(up);
-  }
-}
-
-ParamType Binder::readType(std::uint8_t &ch) {
-  ch = takeParam();
-  while (ch == ' ')
-    ch = takeParam();
-  if (ch >= '0' && ch <= '9')
-    fail("macro argument number found - %c.\n", ch);
-  Name word = collectName(ch, false);
-  for (int t = MINT; t <= MQUOTE; ++t)
-    if (std::memcmp(word.data(), kParamTypes[t], 8) == 0)
-      return static_cast<ParamType>(t);
-  fail("macro argument type invalid - %.16s.\n", word.data());
-}
-
-Name Binder::readParamName(std::uint8_t &ch) {
-  if (ch != ':') {
-    char shown[2] = {static_cast<char>(ch), 0};
+void Binder::failAt(const ParamStep &step) {
+  switch (step.fault) {
+  case ParamFault::NumberAsType:
+  case ParamFault::NumberAsName:
+    fail("macro argument number found - %c.\n", step.byte);
+  case ParamFault::InvalidType:
+    fail("macro argument type invalid - %.16s.\n", step.name.data());
+  case ParamFault::NoColon: {
+    char shown[2] = {static_cast<char>(step.byte), 0};
     fail("after macro argument separator invalid / : / %s.\n", shown);
   }
-  if (paramsUsedUp())
+  case ParamFault::TooShort:
     fail("macro arguments too short\n");
-  ch = takeParam();
-  if (ch >= '0' && ch <= '9')
-    fail("macro argument number found - %c.\n", ch);
-  Name name = collectName(ch, true);
-  if (ch != ',' && ch != ')')
-    fail("after macro variable separator invalid / , / ) / %c.\n", ch);
-  return name;
+  default:
+    fail("after macro variable separator invalid / , / ) / %c.\n", step.byte);
+  }
 }
 
-std::uint8_t Binder::bindOne() {
-  std::uint8_t ch = 0;
-  ParamType type = readType(ch);
+void Binder::bindAll() {
+  for (ParamStep &step : params_.steps)
+    if (bindOne(step) != ',')
+      return;
+}
+
+std::uint8_t Binder::bindOne(ParamStep &step) {
+  if (step.fault != ParamFault::None)
+    failAt(step);
   SymbolEntry parameter;
-  parameter.name = readParamName(ch);
+  parameter.name = step.name;
   std::uint8_t separator = 0;
-  if (type == MINT)
-    separator = takeInteger(parameter);
-  else if (type == MTEXT)
+  if (step.type == ParamType::MINT)
+    separator = takeInteger(parameter, step.argument);
+  else if (step.type == ParamType::MTEXT)
     takeText(parameter);
   else if (!takeQuoted(parameter))
     throw BindFailed{};
   storeSymbol(run_, LookupScope::CURRENT, parameter);
   skipArgBlanks();
-  if (type == MINT) {
+  if (step.type == ParamType::MINT) {
     // The expression ended at this byte; a blank lets the next non-blank
     // byte decide.
     if (separator == ' ' && !argsUsedUp())
@@ -147,7 +109,7 @@ std::uint8_t Binder::bindOne() {
   } else {
     separator = argsUsedUp() ? ' ' : args().buffer[args().position++];
   }
-  if (ch == ',') {
+  if (step.byte == ',') {
     if (argsUsedUp())
       fail("macro arguments too short\n");
     if (separator != ',')
@@ -155,14 +117,16 @@ std::uint8_t Binder::bindOne() {
   } else if (separator != ')') {
     reportX(run_, "invalid end of macro arguments %c\n", separator);
   }
-  return ch;
+  return step.byte;
 }
 
-// Returns the byte that ended the expression.
-std::uint8_t Binder::takeInteger(SymbolEntry &parameter) {
+// Returns the byte that ended the expression. The argument is mostly the
+// same text at every call, whose steps are kept with the parameter.
+std::uint8_t Binder::takeInteger(SymbolEntry &parameter,
+                                 ExpressionByBytes &kept) {
   reserveStack(run_, kMintSavedNameSize);
   run_.currentChar = ' ';
-  Evaluation e = evaluate(run_, ',');
+  Evaluation e = evaluateAgain(run_, ',', kept);
   releaseStack(run_, kMintSavedNameSize);
   parameter.value = e.value;
   return e.separator;
@@ -297,13 +261,13 @@ void macroCallLineEnd(Run &run) {
   // like the command string: no file, no body.
   InputSource &src = pushSource(run);
   src.macroName = macro.name;
-  std::memcpy(src.buffer, run.lineBuffer,
-              static_cast<std::size_t>(run.lineLength));
+  copyBytes(src.buffer, run.lineBuffer,
+            static_cast<std::size_t>(run.lineLength));
   src.length = run.lineLength;
   StoredLine params =
       StoredLine::read(s, static_cast<std::uint32_t>(macro.value));
   try {
-    Binder(run, s.at(params.text), params.length).bindAll();
+    Binder(run, parameterList(run, params.text, params.length)).bindAll();
   } catch (const BindFailed &) {
     dropCall(run, prefixSize);
     collectPrefixOnly(run);

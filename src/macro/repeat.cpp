@@ -4,6 +4,7 @@
 #include "base/messages.h"
 #include "base/scanner.h"
 #include "base/source_stack.h"
+#include "base/symbol_table.h"
 #include "expr/evaluator.h"
 #include "macro/body_exit.h"
 #include "macro/macro_commands.h"
@@ -63,7 +64,7 @@ Next cmdRexit(Run &run) {
     return skipLine(run);
   }
   if (run.storage.textTop == src.bodyEnd)
-    run.storage.textTop = src.bodyStart;
+    giveBackText(run, src.bodyStart);
   popSource(run);
   leaveBody(run);
   run.lineContinues = true;

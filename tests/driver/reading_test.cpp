@@ -27,6 +27,18 @@ Result runWith(const std::string &input, std::size_t readChunk,
   return {platform.files["TEST.OUT"], platform.console};
 }
 
+// A repeat body is read anew where another one was given back: what was
+// read in the first is not taken for the second's. A faulty expression
+// gets its message at every pass.
+TEST(Reading, ABodyRecordedWhereAnotherWasIsReadAnew) {
+  Result r = runWith("%SET AB=1;\r\n%SET AC=2;\r\n%RPTN 1;\r\n%INT:AB;\r\n"
+                     "%REND\r\n%RPTN 2;\r\n%INT:AC;%INT:AC+;\r\n%REND\r\n",
+                     0);
+  EXPECT_EQ(r.output, "1\r\n20\r\n20\r\n");
+  EXPECT_EQ(r.console, "8/1 in Ausdruck kein Operator gefunden\n"
+                       "8/1 in Ausdruck kein Operator gefunden\n");
+}
+
 // Lines of every length around the 256-byte limit, plain ones and ones
 // with commands, bare LFs, lone CRs and end-of-file marks, long enough to
 // cross several blocks; first the lines just at the limit, each behind a
