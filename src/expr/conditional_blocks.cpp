@@ -88,6 +88,8 @@ void traceCondition(Run &run, const char *command, int from) {
   if (!traces(run, command))
     return;
   const InputSource &src = run.source();
+  // A condition at the end of a file without a line end is read past it.
+  from = std::min(from, src.length);
   std::string text(reinterpret_cast<const char *>(src.buffer) + from,
                    static_cast<std::size_t>(src.length - from));
   std::size_t end = std::min(text.find(';'), text.find_first_of("\r\n"));
