@@ -47,6 +47,11 @@ struct FileId {
 
 FileId fileId(const struct stat &st) { return {st.st_dev, st.st_ino}; }
 
+// Only a regular file's size tells where its reads end.
+off_t regularSize(const struct stat &st) {
+  return S_ISREG(st.st_mode) ? st.st_size : -1;
+}
+
 // A name with a NUL byte would reach the system cut short and designate
 // another file.
 bool hasNul(const std::string &name) {
@@ -383,8 +388,10 @@ struct PosixPlatform::OpenFiles {
 
 class PosixPlatform::Input : public InputFile {
 public:
-  Input(int fd, FileId id, std::shared_ptr<OpenFiles> openFiles)
-      : fd_(fd), id_(id), openFiles_(std::move(openFiles)) {}
+  // `size` is the size of a regular file when it was opened, -1 for other
+  // files, whose reads may come short anywhere.
+  Input(int fd, FileId id, off_t size, std::shared_ptr<OpenFiles> openFiles)
+      : fd_(fd), id_(id), size_(size), openFiles_(std::move(openFiles)) {}
   ~Input() override {
     ::close(fd_);
     eraseOne(openFiles_->inputs, id_);
@@ -395,14 +402,23 @@ public:
   // One read of the file: the caller reads in large blocks of its own.
   long read(std::uint8_t *dest, std::size_t count, int &error) override {
     long n = readRetrying(fd_, dest, count);
-    if (n < 0)
+    if (n < 0) {
       error = errno;
+      return n;
+    }
+    offset_ += n;
+    cameShort_ = static_cast<std::size_t>(n) < count;
     return n;
   }
+
+  bool endReached() const override { return cameShort_ && offset_ == size_; }
 
 private:
   int fd_;
   FileId id_;
+  off_t size_;
+  off_t offset_ = 0;
+  bool cameShort_ = false;
   std::shared_ptr<OpenFiles> openFiles_;
 };
 
@@ -626,7 +642,8 @@ std::unique_ptr<InputFile> PosixPlatform::openInput(const std::string &name,
     error = EBUSY;
   } else {
     openFiles_->inputs.insert(fileId(st));
-    return textInput(std::make_unique<Input>(fd, fileId(st), openFiles_));
+    return textInput(
+        std::make_unique<Input>(fd, fileId(st), regularSize(st), openFiles_));
   }
   ::close(fd);
   return nullptr;
@@ -672,7 +689,8 @@ std::unique_ptr<InputFile> PosixPlatform::openStandardInput(int &error) {
     return nullptr;
   }
   openFiles_->inputs.insert(fileId(st));
-  return textInput(std::make_unique<Input>(fd, fileId(st), openFiles_));
+  return textInput(
+      std::make_unique<Input>(fd, fileId(st), regularSize(st), openFiles_));
 }
 
 std::unique_ptr<OutputFile> PosixPlatform::createStandardOutput(int &error) {
