@@ -23,11 +23,11 @@ namespace {
 constexpr std::ptrdiff_t kChunk = 64;
 
 // What a chunk holds: one bit per LF and per CR, and whether any byte is
-// an end-of-file mark.
+// a '%' or an end-of-file mark.
 struct ChunkMasks {
   std::uint64_t lineFeeds;
   std::uint64_t carriageReturns;
-  bool endOfFileMark;
+  bool percentOrMark;
 };
 
 ChunkMasks byteMasks(const std::uint8_t *bytes, std::ptrdiff_t count) {
@@ -35,7 +35,7 @@ ChunkMasks byteMasks(const std::uint8_t *bytes, std::ptrdiff_t count) {
   for (std::ptrdiff_t i = 0; i < count; ++i) {
     masks.lineFeeds |= std::uint64_t{bytes[i] == LF} << i;
     masks.carriageReturns |= std::uint64_t{bytes[i] == CR} << i;
-    masks.endOfFileMark |= bytes[i] == kEndOfFileMark;
+    masks.percentOrMark |= bytes[i] == '%' || bytes[i] == kEndOfFileMark;
   }
   return masks;
 }
@@ -46,6 +46,7 @@ narrowMasks(const std::uint8_t *chunk) {
   const __m128i lf = _mm_set1_epi8(static_cast<char>(LF));
   const __m128i cr = _mm_set1_epi8(static_cast<char>(CR));
   const __m128i mark = _mm_set1_epi8(static_cast<char>(kEndOfFileMark));
+  const __m128i percent = _mm_set1_epi8('%');
   ChunkMasks masks{0, 0, false};
   __m128i marks = _mm_setzero_si128();
   for (int i = 0; i < kChunk; i += 16) {
@@ -59,8 +60,9 @@ narrowMasks(const std::uint8_t *chunk) {
     masks.lineFeeds |= bits(lf);
     masks.carriageReturns |= bits(cr);
     marks = _mm_or_si128(marks, _mm_cmpeq_epi8(bytes, mark));
+    marks = _mm_or_si128(marks, _mm_cmpeq_epi8(bytes, percent));
   }
-  masks.endOfFileMark = _mm_movemask_epi8(marks) != 0;
+  masks.percentOrMark = _mm_movemask_epi8(marks) != 0;
   return masks;
 }
 #else
@@ -89,8 +91,9 @@ struct ChunkScan {
 // Takes the lines that end in the chunk at `chunk`. Takes nothing and
 // returns false when one of them may not be plain, so that the lines are
 // taken one by one from `scan.lineStart` on: an LF without a CR before it,
-// a line too long (also one whose LF is still to come), an end-of-file
-// mark anywhere, more lines than `maxLines`. One branch per chunk.
+// a line too long (also one whose LF is still to come), a '%' or an
+// end-of-file mark anywhere, more lines than `maxLines`. One branch per
+// chunk.
 [[gnu::always_inline]] inline bool takeChunk(ChunkScan &scan,
                                              const std::uint8_t *chunk,
                                              const ChunkMasks &masks,
@@ -101,7 +104,7 @@ struct ChunkScan {
   std::ptrdiff_t firstLine = chunk + std::countr_zero(lf) - scan.lineStart;
   auto count = static_cast<std::uint64_t>(std::popcount(lf));
   bool notPlain = (lf & ~(cr << 1 | scan.crBefore)) != 0;
-  notPlain |= masks.endOfFileMark;
+  notPlain |= masks.percentOrMark;
   notPlain |= firstLine >= kLineMax;
   notPlain |= scan.lines + count > maxLines;
   if (notPlain)
@@ -119,9 +122,8 @@ struct ChunkScan {
 ChunkScan takeNarrowChunks(const std::uint8_t *next, std::ptrdiff_t span,
                            std::uint64_t maxLines) {
   ChunkScan scan{next, 0, 0};
-  for (const std::uint8_t *chunk = next; chunk + kChunk <= next + span;
-       chunk += kChunk)
-    if (!takeChunk(scan, chunk, narrowMasks(chunk), maxLines))
+  for (std::ptrdiff_t at = 0; at + kChunk <= span; at += kChunk)
+    if (!takeChunk(scan, next + at, narrowMasks(next + at), maxLines))
       break;
   return scan;
 }
@@ -143,14 +145,18 @@ takeWideChunks(const std::uint8_t *next, std::ptrdiff_t span,
   const __m256i lf = _mm256_set1_epi8(static_cast<char>(LF));
   const __m256i cr = _mm256_set1_epi8(static_cast<char>(CR));
   const __m256i mark = _mm256_set1_epi8(static_cast<char>(kEndOfFileMark));
+  const __m256i percent = _mm256_set1_epi8('%');
   ChunkScan scan{next, 0, 0};
-  for (const std::uint8_t *chunk = next; chunk + kChunk <= next + span;
-       chunk += kChunk) {
+  for (std::ptrdiff_t at = 0; at + kChunk <= span; at += kChunk) {
+    const std::uint8_t *chunk = next + at;
     __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(chunk));
     __m256i high =
         _mm256_loadu_si256(reinterpret_cast<const __m256i *>(chunk + 32));
-    __m256i marks = _mm256_or_si256(_mm256_cmpeq_epi8(low, mark),
-                                    _mm256_cmpeq_epi8(high, mark));
+    __m256i marks =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(low, mark),
+                                        _mm256_cmpeq_epi8(high, mark)),
+                        _mm256_or_si256(_mm256_cmpeq_epi8(low, percent),
+                                        _mm256_cmpeq_epi8(high, percent)));
     ChunkMasks masks{wideBits(low, high, lf), wideBits(low, high, cr),
                      !_mm256_testz_si256(marks, marks)};
     if (!takeChunk(scan, chunk, masks, maxLines))
@@ -159,6 +165,15 @@ takeWideChunks(const std::uint8_t *next, std::ptrdiff_t span,
   return scan;
 }
 #endif
+
+ChunkScan takeChunks(const std::uint8_t *next, std::ptrdiff_t span,
+                     std::uint64_t maxLines, ChunkWidth width) {
+#if defined(VELDRAN_WIDE_CHUNKS)
+  if (width == ChunkWidth::Wide)
+    return takeWideChunks(next, span, maxLines);
+#endif
+  return takeNarrowChunks(next, span, maxLines);
+}
 
 // Where the last of the lines between `first` and `end` starts.
 const std::uint8_t *lastLineStart(const std::uint8_t *first,
@@ -215,31 +230,29 @@ PlainRun findPlainRun(const std::uint8_t *next, const std::uint8_t *end,
                       bool fileEnded, std::uint64_t maxLines,
                       ChunkWidth width) {
   PlainRun run{next, next, 0};
-  // A line that holds the first '%' ends the run, so no LF behind it is
-  // needed: a line without an LF before `stop` is not plain.
-  const auto *percent = static_cast<const std::uint8_t *>(
-      std::memchr(next, '%', static_cast<std::size_t>(end - next)));
-  const std::uint8_t *stop = percent ? percent : end;
   // The usual line with a command holds its '%' before its first LF.
-  if (!std::memchr(next, LF, static_cast<std::size_t>(stop - next)))
+  const auto *firstLf = static_cast<const std::uint8_t *>(
+      std::memchr(next, LF,
+                  static_cast<std::size_t>(
+                      std::min<std::ptrdiff_t>(end - next, kLineMax))));
+  if (!firstLf ||
+      std::memchr(next, '%', static_cast<std::size_t>(firstLf - next)))
     return run;
   // Whole chunks hold lines that start early enough in the block.
-  std::ptrdiff_t span = stop - next;
+  std::ptrdiff_t span = end - next;
   if (!fileEnded)
-    span = std::min(span, end - next - kLineMax);
-  ChunkScan scan{next, 0, 0};
-#if defined(VELDRAN_WIDE_CHUNKS)
-  if (width == ChunkWidth::Wide)
-    scan = takeWideChunks(next, span, maxLines);
-  else
-#endif
-    scan = takeNarrowChunks(next, span, maxLines);
+    span -= kLineMax;
+  ChunkScan scan = takeChunks(next, span, maxLines, width);
   if (scan.lines > 0) {
     run.lines = scan.lines;
     run.end = scan.lineStart;
     run.lastLine = lastLineStart(next, run.end);
   }
-  takeLines(run, stop, end, fileEnded, maxLines);
+  // A line that holds the next '%' ends the run, so no LF behind it is
+  // needed: a line without an LF before `stop` is not plain.
+  const auto *percent = static_cast<const std::uint8_t *>(
+      std::memchr(run.end, '%', static_cast<std::size_t>(end - run.end)));
+  takeLines(run, percent ? percent : end, end, fileEnded, maxLines);
   return run;
 }
 
