@@ -60,6 +60,10 @@ public:
     return static_cast<long>(n);
   }
 
+  bool endReached() const override {
+    return faultError_ == 0 && position_ == content_.size();
+  }
+
 private:
   MemoryPlatform &platform_;
   std::string content_;

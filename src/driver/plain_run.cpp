@@ -9,56 +9,188 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define VELDRAN_WIDE_CHUNKS 1
+#endif
 
 namespace veldran {
 
 namespace {
 
 // The block is looked at 64 bytes at a time: one bit per byte tells where
-// its LFs are, and the lines are then taken bit by bit, without a call or
-// a loop over the bytes per line.
+// its LFs are.
 constexpr std::ptrdiff_t kChunk = 64;
 
-std::uint64_t lineFeedBits(const std::uint8_t *bytes, std::ptrdiff_t count) {
-  std::uint64_t bits = 0;
-  for (std::ptrdiff_t i = 0; i < count; ++i)
-    bits |= std::uint64_t{bytes[i] == LF} << i;
-  return bits;
+// What a chunk holds: one bit per LF and per CR, and whether any byte is
+// a '%' or an end-of-file mark.
+struct ChunkMasks {
+  std::uint64_t lineFeeds;
+  std::uint64_t carriageReturns;
+  bool percentOrMark;
+};
+
+ChunkMasks byteMasks(const std::uint8_t *bytes, std::ptrdiff_t count) {
+  ChunkMasks masks{0, 0, false};
+  for (std::ptrdiff_t i = 0; i < count; ++i) {
+    masks.lineFeeds |= std::uint64_t{bytes[i] == LF} << i;
+    masks.carriageReturns |= std::uint64_t{bytes[i] == CR} << i;
+    masks.percentOrMark |= bytes[i] == '%' || bytes[i] == kEndOfFileMark;
+  }
+  return masks;
 }
+
+#if defined(__SSE2__)
+[[gnu::always_inline]] inline ChunkMasks
+narrowMasks(const std::uint8_t *chunk) {
+  const __m128i lf = _mm_set1_epi8(static_cast<char>(LF));
+  const __m128i cr = _mm_set1_epi8(static_cast<char>(CR));
+  const __m128i mark = _mm_set1_epi8(static_cast<char>(kEndOfFileMark));
+  const __m128i percent = _mm_set1_epi8('%');
+  ChunkMasks masks{0, 0, false};
+  __m128i marks = _mm_setzero_si128();
+  for (int i = 0; i < kChunk; i += 16) {
+    __m128i bytes =
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(chunk + i));
+    auto bits = [&](__m128i byte) {
+      return std::uint64_t{static_cast<std::uint32_t>(
+                 _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, byte)))}
+             << i;
+    };
+    masks.lineFeeds |= bits(lf);
+    masks.carriageReturns |= bits(cr);
+    marks = _mm_or_si128(marks, _mm_cmpeq_epi8(bytes, mark));
+    marks = _mm_or_si128(marks, _mm_cmpeq_epi8(bytes, percent));
+  }
+  masks.percentOrMark = _mm_movemask_epi8(marks) != 0;
+  return masks;
+}
+#else
+[[gnu::always_inline]] inline ChunkMasks
+narrowMasks(const std::uint8_t *chunk) {
+  return byteMasks(chunk, kChunk);
+}
+#endif
 
 // The LF bits of the chunk at `chunk`, of which only the bytes before
 // `stop` count.
 std::uint64_t chunkBits(const std::uint8_t *chunk, const std::uint8_t *stop) {
-#if defined(__SSE2__)
-  if (stop - chunk >= kChunk) {
-    const __m128i lf = _mm_set1_epi8(static_cast<char>(LF));
-    std::uint64_t bits = 0;
-    for (int i = 0; i < kChunk; i += 16) {
-      __m128i bytes =
-          _mm_loadu_si128(reinterpret_cast<const __m128i *>(chunk + i));
-      auto mask = static_cast<std::uint32_t>(
-          _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
-      bits |= std::uint64_t{mask} << i;
-    }
-    return bits;
-  }
-#endif
-  return lineFeedBits(chunk, std::min(stop - chunk, kChunk));
+  if (stop - chunk >= kChunk)
+    return narrowMasks(chunk).lineFeeds;
+  return byteMasks(chunk, stop - chunk).lineFeeds;
 }
 
-} // namespace
+// The scan of whole chunks: the lines they end, counted by their LF bits
+// without a step per line.
+struct ChunkScan {
+  const std::uint8_t *lineStart; // where the next line starts
+  std::uint64_t lines;           // lines taken
+  std::uint64_t crBefore;        // 1: the byte before the chunk is a CR
+};
 
-PlainRun findPlainRun(const std::uint8_t *next, const std::uint8_t *end,
-                      bool fileEnded, std::uint64_t maxLines) {
-  PlainRun run{next, next, 0};
-  // A line that holds the first '%' ends the run, so no LF behind it is
-  // needed: a line without an LF before `stop` is not plain.
-  const auto *percent = static_cast<const std::uint8_t *>(
-      std::memchr(next, '%', static_cast<std::size_t>(end - next)));
-  const std::uint8_t *stop = percent ? percent : end;
-  // The usual line with a command holds its '%' before its first LF.
-  if (!std::memchr(next, LF, static_cast<std::size_t>(stop - next)))
-    return run;
+// Takes the lines that end in the chunk at `chunk`. Takes nothing and
+// returns false when one of them may not be plain, so that the lines are
+// taken one by one from `scan.lineStart` on: an LF without a CR before it,
+// a line too long (also one whose LF is still to come), a '%' or an
+// end-of-file mark anywhere, more lines than `maxLines`. One branch per
+// chunk.
+[[gnu::always_inline]] inline bool takeChunk(ChunkScan &scan,
+                                             const std::uint8_t *chunk,
+                                             const ChunkMasks &masks,
+                                             std::uint64_t maxLines) {
+  std::uint64_t lf = masks.lineFeeds;
+  std::uint64_t cr = masks.carriageReturns;
+  // With no LF in the chunk, the first one lies 64 bytes on at the least.
+  std::ptrdiff_t firstLine = chunk + std::countr_zero(lf) - scan.lineStart;
+  auto count = static_cast<std::uint64_t>(std::popcount(lf));
+  bool notPlain = (lf & ~(cr << 1 | scan.crBefore)) != 0;
+  notPlain |= masks.percentOrMark;
+  notPlain |= firstLine >= kLineMax;
+  notPlain |= scan.lines + count > maxLines;
+  if (notPlain)
+    return false;
+  scan.lines += count;
+  // Chosen without a branch: whether a chunk holds an LF is as good as
+  // random for lines of 64 bytes and more.
+  const std::uint8_t *afterLast = chunk + kChunk - std::countl_zero(lf | 1);
+  scan.lineStart +=
+      (afterLast - scan.lineStart) & -static_cast<std::ptrdiff_t>(lf != 0);
+  scan.crBefore = cr >> 63;
+  return true;
+}
+
+ChunkScan takeNarrowChunks(const std::uint8_t *next, std::ptrdiff_t span,
+                           std::uint64_t maxLines) {
+  ChunkScan scan{next, 0, 0};
+  for (std::ptrdiff_t at = 0; at + kChunk <= span; at += kChunk)
+    if (!takeChunk(scan, next + at, narrowMasks(next + at), maxLines))
+      break;
+  return scan;
+}
+
+#if defined(VELDRAN_WIDE_CHUNKS)
+// One bit per byte of the 64 in `low` and `high` that equals `byte`.
+[[gnu::target("avx2"), gnu::always_inline]] inline std::uint64_t
+wideBits(__m256i low, __m256i high, __m256i byte) {
+  auto lowBits = static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(low, byte)));
+  auto highBits = static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(high, byte)));
+  return std::uint64_t{highBits} << 32 | lowBits;
+}
+
+[[gnu::target("avx2,bmi,popcnt")]] ChunkScan
+takeWideChunks(const std::uint8_t *next, std::ptrdiff_t span,
+               std::uint64_t maxLines) {
+  const __m256i lf = _mm256_set1_epi8(static_cast<char>(LF));
+  const __m256i cr = _mm256_set1_epi8(static_cast<char>(CR));
+  const __m256i mark = _mm256_set1_epi8(static_cast<char>(kEndOfFileMark));
+  const __m256i percent = _mm256_set1_epi8('%');
+  ChunkScan scan{next, 0, 0};
+  for (std::ptrdiff_t at = 0; at + kChunk <= span; at += kChunk) {
+    const std::uint8_t *chunk = next + at;
+    __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(chunk));
+    __m256i high =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i *>(chunk + 32));
+    __m256i marks =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(low, mark),
+                                        _mm256_cmpeq_epi8(high, mark)),
+                        _mm256_or_si256(_mm256_cmpeq_epi8(low, percent),
+                                        _mm256_cmpeq_epi8(high, percent)));
+    ChunkMasks masks{wideBits(low, high, lf), wideBits(low, high, cr),
+                     !_mm256_testz_si256(marks, marks)};
+    if (!takeChunk(scan, chunk, masks, maxLines))
+      break;
+  }
+  return scan;
+}
+#endif
+
+ChunkScan takeChunks(const std::uint8_t *next, std::ptrdiff_t span,
+                     std::uint64_t maxLines, ChunkWidth width) {
+#if defined(VELDRAN_WIDE_CHUNKS)
+  if (width == ChunkWidth::Wide)
+    return takeWideChunks(next, span, maxLines);
+#endif
+  return takeNarrowChunks(next, span, maxLines);
+}
+
+// Where the last of the lines between `first` and `end` starts.
+const std::uint8_t *lastLineStart(const std::uint8_t *first,
+                                  const std::uint8_t *end) {
+  const std::uint8_t *p = end - 1;
+  while (p > first && p[-1] != LF)
+    --p;
+  return p;
+}
+
+// Takes lines one by one from `run.end` on, bit by bit in the LF masks,
+// up to the first that is not plain.
+void takeLines(PlainRun &run, const std::uint8_t *stop, const std::uint8_t *end,
+               bool fileEnded, std::uint64_t maxLines) {
+  const std::uint8_t *next = run.end;
+  if (run.lines > 0 && next < end && *next == kEndOfFileMark)
+    return;
   const std::uint8_t *chunk = next;
   std::uint64_t bits = chunkBits(chunk, stop);
   while (run.lines < maxLines &&
@@ -66,19 +198,61 @@ PlainRun findPlainRun(const std::uint8_t *next, const std::uint8_t *end,
     while (bits == 0) {
       chunk += kChunk;
       if (chunk >= stop || chunk - next >= kLineMax)
-        return run;
+        return;
       bits = chunkBits(chunk, stop);
     }
     const std::uint8_t *lf = chunk + std::countr_zero(bits);
     bits &= bits - 1;
     if (lf - next >= kLineMax || lf == next || lf[-1] != CR)
-      return run;
+      return;
     run.lastLine = next;
     next = run.end = lf + 1;
     ++run.lines;
     if (next < end && *next == kEndOfFileMark)
-      return run;
+      return;
   }
+}
+
+} // namespace
+
+ChunkWidth widestChunks() {
+#if defined(VELDRAN_WIDE_CHUNKS)
+  static const bool wide = __builtin_cpu_supports("avx2") &&
+                           __builtin_cpu_supports("bmi") &&
+                           __builtin_cpu_supports("popcnt");
+  if (wide)
+    return ChunkWidth::Wide;
+#endif
+  return ChunkWidth::Narrow;
+}
+
+PlainRun findPlainRun(const std::uint8_t *next, const std::uint8_t *end,
+                      bool fileEnded, std::uint64_t maxLines,
+                      ChunkWidth width) {
+  PlainRun run{next, next, 0};
+  // The usual line with a command holds its '%' before its first LF.
+  const auto *firstLf = static_cast<const std::uint8_t *>(
+      std::memchr(next, LF,
+                  static_cast<std::size_t>(
+                      std::min<std::ptrdiff_t>(end - next, kLineMax))));
+  if (!firstLf ||
+      std::memchr(next, '%', static_cast<std::size_t>(firstLf - next)))
+    return run;
+  // Whole chunks hold lines that start early enough in the block.
+  std::ptrdiff_t span = end - next;
+  if (!fileEnded)
+    span -= kLineMax;
+  ChunkScan scan = takeChunks(next, span, maxLines, width);
+  if (scan.lines > 0) {
+    run.lines = scan.lines;
+    run.end = scan.lineStart;
+    run.lastLine = lastLineStart(next, run.end);
+  }
+  // A line that holds the next '%' ends the run, so no LF behind it is
+  // needed: a line without an LF before `stop` is not plain.
+  const auto *percent = static_cast<const std::uint8_t *>(
+      std::memchr(run.end, '%', static_cast<std::size_t>(end - run.end)));
+  takeLines(run, percent ? percent : end, end, fileEnded, maxLines);
   return run;
 }
 

@@ -53,9 +53,11 @@ void fillWindow(Run &run, InputSource &src) {
         say(run, "l%05d ReadFile() returned error %d\n", 750, error);
         abortRun(run, ExitCode::InputFailed);
       }
-      if (got == 0)
-        src.atEnd = true;
       src.blockEnd += static_cast<std::uint32_t>(got);
+      // Where the file tells that it has ended, the read that would
+      // return nothing at once is left out.
+      if (got == 0 || (src.blockEnd < kLineMax && src.file->endReached()))
+        src.atEnd = true;
       if (static_cast<std::uint32_t>(got) == want)
         growBlock(run, src);
     }

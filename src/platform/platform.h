@@ -19,6 +19,10 @@ public:
   // the file. Returns the number of bytes read (0 only at the end of the
   // file). On failure returns -1 and sets `error` to the system error code.
   virtual long read(std::uint8_t *dest, std::size_t count, int &error) = 0;
+  // True when the last read came short just where the file ended when it
+  // was opened: a read at once would return nothing (a later one may find
+  // bytes added since). Files that cannot tell say false.
+  virtual bool endReached() const { return false; }
 };
 
 // The output file. Writes are buffered inside the implementation.

@@ -13,12 +13,15 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <map>
 #include <set>
 #include <signal.h>
 #include <spawn.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -33,6 +36,12 @@ constexpr std::size_t kFileBufferSize = 64 * 1024;
 constexpr std::size_t kDirectWrite = 16 * 1024;
 constexpr std::size_t kConsoleBufferSize = 64 * 1024;
 constexpr std::size_t kStdinBufferSize = 4 * 1024;
+// Descriptors of included files kept open for their next INCLUDE.
+constexpr std::size_t kMaxKeptInputs = 4;
+// How old a file's last change of status must be for its descriptor to be
+// kept: more than the timestamps' granularity and the lag of the clock
+// they are taken from, so that any later change gives another ctime.
+constexpr std::int64_t kSettledNanoseconds = 2'000'000'000;
 // As many links as the system follows in one path.
 constexpr int kMaxLinks = 40;
 // The part of the output's name its temporary file keeps: names near the
@@ -46,6 +55,51 @@ struct FileId {
 };
 
 FileId fileId(const struct stat &st) { return {st.st_dev, st.st_ino}; }
+
+// Only a regular file's size tells where its reads end.
+off_t regularSize(const struct stat &st) {
+  return S_ISREG(st.st_mode) ? st.st_size : -1;
+}
+
+// The same file, whose status (permission bits, owner, links, the
+// attributes that decide who may open it) did not change in between:
+// every such change, and every write, sets its ctime.
+bool sameUnchangedFile(const struct stat &a, const struct stat &b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino &&
+         a.st_mode == b.st_mode && a.st_uid == b.st_uid &&
+         a.st_gid == b.st_gid && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+std::int64_t nanoseconds(const struct timespec &t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+bool statusSettled(const struct stat &st) {
+  struct timespec now;
+  return ::clock_gettime(CLOCK_REALTIME, &now) == 0 &&
+         nanoseconds(now) - nanoseconds(st.st_ctim) >= kSettledNanoseconds;
+}
+
+// File systems on which a descriptor kept open reads what a new open
+// would: local ones. A network file system revalidates its cache only at
+// open, and an overlay gives an opened file that is later copied up the
+// same inode number.
+bool keepsDescriptors(int fd) {
+  struct statfs fs;
+  if (::fstatfs(fd, &fs) != 0)
+    return false;
+  switch (fs.f_type) {
+  case EXT4_SUPER_MAGIC: // also ext2 and ext3
+  case XFS_SUPER_MAGIC:
+  case BTRFS_SUPER_MAGIC:
+  case TMPFS_MAGIC:
+  case F2FS_SUPER_MAGIC:
+    return true;
+  default:
+    return false;
+  }
+}
 
 // A name with a NUL byte would reach the system cut short and designate
 // another file.
@@ -65,6 +119,14 @@ long readRetrying(int fd, void *dest, std::size_t count) {
   ssize_t n;
   do
     n = ::read(fd, dest, count);
+  while (n < 0 && errno == EINTR);
+  return n;
+}
+
+long preadRetrying(int fd, void *dest, std::size_t count, off_t offset) {
+  ssize_t n;
+  do
+    n = ::pread(fd, dest, count, offset);
   while (n < 0 && errno == EINTR);
   return n;
 }
@@ -369,40 +431,123 @@ void removeTemporaryFilesAndDie(int number) {
 
 } // namespace
 
+// A regular file's descriptor kept open after its input ended, so that
+// the next open of the same name (an INCLUDE in a loop) needs neither open
+// nor close: it is taken again when the name still leads to the same,
+// unchanged file (sameUnchangedFile), which a new open would give with the
+// same permission. Its content is read anew from the start, as it is then.
+struct KeptInput {
+  std::string name;
+  int fd;
+  struct stat status;
+};
+
 // The files open through the platform, for the rule that the output file
-// and an input file are never the same file.
+// and an input file are never the same file, and the descriptors kept.
 struct PosixPlatform::OpenFiles {
   std::multiset<FileId> inputs;
   std::vector<Output *> outputs;
+  std::vector<KeptInput> kept;   // the oldest first
+  std::map<dev_t, bool> keepsOn; // keepsDescriptors, by device
+
+  OpenFiles() = default;
+  ~OpenFiles() { dropKept(); }
+  OpenFiles(const OpenFiles &) = delete;
+  OpenFiles &operator=(const OpenFiles &) = delete;
 
   Output *outputWriting(const FileId &id) const;
   // The output that replaces the file `name` designates, which need not
   // exist before the output is committed.
   Output *outputReplacing(const std::string &name) const;
+
+  // Keeps the descriptor of an ended input, or closes it.
+  void keepOrClose(KeptInput input);
+  // The kept descriptor of `name` with the file's status now, or -1.
+  int takeKept(const std::string &name, struct stat &status);
+  void dropKept();
 };
+
+void PosixPlatform::OpenFiles::keepOrClose(KeptInput input) {
+  const struct stat &st = input.status;
+  auto local = keepsOn.find(st.st_dev);
+  if (local == keepsOn.end())
+    local = keepsOn.emplace(st.st_dev, keepsDescriptors(input.fd)).first;
+  if (!local->second || !S_ISREG(st.st_mode) || !statusSettled(st)) {
+    ::close(input.fd);
+    return;
+  }
+  if (kept.size() == kMaxKeptInputs) {
+    ::close(kept.front().fd);
+    kept.erase(kept.begin());
+  }
+  kept.push_back(std::move(input));
+}
+
+int PosixPlatform::OpenFiles::takeKept(const std::string &name,
+                                       struct stat &status) {
+  auto it = std::find_if(kept.begin(), kept.end(),
+                         [&](const KeptInput &k) { return k.name == name; });
+  if (it == kept.end())
+    return -1;
+  KeptInput input = std::move(*it);
+  kept.erase(it);
+  if (::stat(name.c_str(), &status) == 0 &&
+      sameUnchangedFile(status, input.status))
+    return input.fd;
+  ::close(input.fd);
+  return -1;
+}
+
+void PosixPlatform::OpenFiles::dropKept() {
+  for (const KeptInput &input : kept)
+    ::close(input.fd);
+  kept.clear();
+}
 
 class PosixPlatform::Input : public InputFile {
 public:
-  Input(int fd, FileId id, std::shared_ptr<OpenFiles> openFiles)
-      : fd_(fd), id_(id), openFiles_(std::move(openFiles)) {}
+  // `status` is the file's when opened. A regular file opened by `name`
+  // (empty for standard input) is read from its start at given positions,
+  // and its descriptor may be kept for the next open of the name.
+  Input(int fd, const struct stat &status, std::string name,
+        std::shared_ptr<OpenFiles> openFiles)
+      : fd_(fd), status_(status), size_(regularSize(status)),
+        name_(S_ISREG(status.st_mode) ? std::move(name) : ""),
+        openFiles_(std::move(openFiles)) {
+    openFiles_->inputs.insert(fileId(status_));
+  }
   ~Input() override {
-    ::close(fd_);
-    eraseOne(openFiles_->inputs, id_);
+    eraseOne(openFiles_->inputs, fileId(status_));
+    if (name_.empty())
+      ::close(fd_);
+    else
+      openFiles_->keepOrClose({std::move(name_), fd_, status_});
   }
   Input(const Input &) = delete;
   Input &operator=(const Input &) = delete;
 
   // One read of the file: the caller reads in large blocks of its own.
   long read(std::uint8_t *dest, std::size_t count, int &error) override {
-    long n = readRetrying(fd_, dest, count);
-    if (n < 0)
+    long n = name_.empty() ? readRetrying(fd_, dest, count)
+                           : preadRetrying(fd_, dest, count, offset_);
+    if (n < 0) {
       error = errno;
+      return n;
+    }
+    offset_ += n;
+    cameShort_ = static_cast<std::size_t>(n) < count;
     return n;
   }
 
+  bool endReached() const override { return cameShort_ && offset_ == size_; }
+
 private:
   int fd_;
-  FileId id_;
+  struct stat status_;
+  off_t size_;
+  std::string name_;
+  off_t offset_ = 0;
+  bool cameShort_ = false;
   std::shared_ptr<OpenFiles> openFiles_;
 };
 
@@ -600,7 +745,17 @@ std::unique_ptr<InputFile> PosixPlatform::openInput(const std::string &name,
     error = ENOENT;
     return nullptr;
   }
-  int fd = openRetrying(name, O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  int fd = openFiles_->takeKept(name, st);
+  if (fd >= 0)
+    return inputOf(fd, st, name, error);
+  fd = openRetrying(name, O_RDONLY | O_CLOEXEC);
+  // The descriptors kept must not take the place of a file to be opened.
+  if (fd < 0 && (errno == EMFILE || errno == ENFILE) &&
+      !openFiles_->kept.empty()) {
+    openFiles_->dropKept();
+    fd = openRetrying(name, O_RDONLY | O_CLOEXEC);
+  }
   if (fd < 0) {
     error = errno;
     // The file an output will replace need not exist before the commit:
@@ -615,21 +770,27 @@ std::unique_ptr<InputFile> PosixPlatform::openInput(const std::string &name,
     }
     return nullptr;
   }
-  struct stat st;
-  Output *output = nullptr;
   if (::fstat(fd, &st) != 0)
     error = errno;
   else if (S_ISDIR(st.st_mode))
     error = EISDIR;
-  else if ((output = openFiles_->outputWriting(fileId(st)))) {
-    output->refuseAsInput();
-    error = EBUSY;
-  } else {
-    openFiles_->inputs.insert(fileId(st));
-    return textInput(std::make_unique<Input>(fd, fileId(st), openFiles_));
-  }
+  else
+    return inputOf(fd, st, name, error);
   ::close(fd);
   return nullptr;
+}
+
+// An open file of `name` as an input, unless it is an output's file.
+std::unique_ptr<InputFile> PosixPlatform::inputOf(int fd, const struct stat &st,
+                                                  const std::string &name,
+                                                  int &error) {
+  if (Output *output = openFiles_->outputWriting(fileId(st))) {
+    output->refuseAsInput();
+    error = EBUSY;
+    ::close(fd);
+    return nullptr;
+  }
+  return textInput(std::make_unique<Input>(fd, st, name, openFiles_));
 }
 
 std::unique_ptr<OutputFile> PosixPlatform::createOutput(const std::string &name,
@@ -638,6 +799,9 @@ std::unique_ptr<OutputFile> PosixPlatform::createOutput(const std::string &name,
     error = ENOENT;
     return nullptr;
   }
+  // Kept descriptors are given back, so that none takes the place of the
+  // output.
+  openFiles_->dropKept();
   // Checked before opening, since opening in place truncates.
   struct stat st;
   bool exists = ::stat(name.c_str(), &st) == 0;
@@ -671,8 +835,7 @@ std::unique_ptr<InputFile> PosixPlatform::openStandardInput(int &error) {
       ::close(fd);
     return nullptr;
   }
-  openFiles_->inputs.insert(fileId(st));
-  return textInput(std::make_unique<Input>(fd, fileId(st), openFiles_));
+  return textInput(std::make_unique<Input>(fd, st, "", openFiles_));
 }
 
 std::unique_ptr<OutputFile> PosixPlatform::createStandardOutput(int &error) {

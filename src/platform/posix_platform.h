@@ -10,6 +10,7 @@
 #include <memory>
 #include <signal.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace veldran {
@@ -87,6 +88,8 @@ private:
   class StandardInput;
 
   void installTerminationHandler();
+  std::unique_ptr<InputFile> inputOf(int fd, const struct stat &st,
+                                     const std::string &name, int &error);
   std::unique_ptr<InputFile> textInput(std::unique_ptr<InputFile> file);
   std::unique_ptr<OutputFile> textOutput(std::unique_ptr<OutputFile> file);
 

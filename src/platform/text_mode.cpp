@@ -32,6 +32,8 @@ public:
     return static_cast<long>(n);
   }
 
+  bool endReached() const override { return file_->endReached(); }
+
 private:
   std::unique_ptr<InputFile> file_;
   std::vector<std::uint8_t> raw_;
