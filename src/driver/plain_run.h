@@ -12,17 +12,17 @@ struct PlainRun {
   std::uint32_t lines;          // how many lines it holds
 };
 
-// The plain lines from `next` on: lines that hold no '%', end in CR LF
-// within their 256-byte window and start at least 256 bytes before `end`
-// unless the file has ended (the read step tops the window up first). A
-// bare LF, a line too long and an end-of-file mark behind a line (left to
-// the line-end step) end the run; so do `maxLines` lines.
 // How whole 64-byte chunks are looked at: with the vectors every processor
 // of its kind has, or with wider ones chosen when the run starts.
 enum class ChunkWidth { Narrow, Wide };
 // The widest this processor has.
 ChunkWidth widestChunks();
 
+// The plain lines from `next` on: lines that hold no '%', end in CR LF
+// within their 256-byte window and start at least 256 bytes before `end`
+// unless the file has ended (the read step tops the window up first). A
+// bare LF, a line too long and an end-of-file mark behind a line (left to
+// the line-end step) end the run; so do `maxLines` lines.
 PlainRun findPlainRun(const std::uint8_t *next, const std::uint8_t *end,
                       bool fileEnded, std::uint64_t maxLines,
                       ChunkWidth width = widestChunks());
