@@ -46,19 +46,42 @@ std::uint64_t chunkBits(const std::uint8_t *chunk, const std::uint8_t *stop) {
   return lineFeedBits(chunk, std::min(stop - chunk, kChunk));
 }
 
+// Whether an LF comes before any '%' within a line's worth of bytes from
+// `next`.
+bool lineFeedFirst(const std::uint8_t *next, const std::uint8_t *end) {
+  std::ptrdiff_t count = std::min<std::ptrdiff_t>(end - next, kLineMax);
+  std::ptrdiff_t i = 0;
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8(static_cast<char>(LF));
+  const __m128i percent = _mm_set1_epi8('%');
+  for (; count - i >= 16; i += 16) {
+    __m128i bytes =
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(next + i));
+    auto marks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(
+        _mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, percent))));
+    if (marks != 0)
+      return next[i + std::countr_zero(marks)] == LF;
+  }
+#endif
+  for (; i < count; ++i)
+    if (next[i] == LF || next[i] == '%')
+      return next[i] == LF;
+  return false;
+}
+
 } // namespace
 
 PlainRun findPlainRun(const std::uint8_t *next, const std::uint8_t *end,
                       bool fileEnded, std::uint64_t maxLines) {
   PlainRun run{next, next, 0};
+  // The usual line with a command holds its '%' before its first LF.
+  if (!lineFeedFirst(next, end))
+    return run;
   // A line that holds the first '%' ends the run, so no LF behind it is
-  // needed: a line without an LF before `stop` is not plain.
+  // needed.
   const auto *percent = static_cast<const std::uint8_t *>(
       std::memchr(next, '%', static_cast<std::size_t>(end - next)));
   const std::uint8_t *stop = percent ? percent : end;
-  // The usual line with a command holds its '%' before its first LF.
-  if (!std::memchr(next, LF, static_cast<std::size_t>(stop - next)))
-    return run;
   const std::uint8_t *chunk = next;
   std::uint64_t bits = chunkBits(chunk, stop);
   while (run.lines < maxLines &&
