@@ -163,8 +163,7 @@ __attribute__((noinline)) bool scanAndRemember(Run &run, RememberedScan &scan,
           static_cast<std::uint16_t>(run.source().position - from),
           found,
           run.scannedName};
-  if (at > run.scanCache.highest)
-    run.scanCache.highest = at;
+  run.scanCache.noteStart(at);
   return found;
 }
 
@@ -196,6 +195,9 @@ void forgetScansFrom(Run &run, std::uint32_t offset) {
   for (RememberedScan &scan : cache.scans)
     if (scan.at != kNoEntry && scan.at >= offset)
       scan.at = kNoEntry;
+  for (RememberedCommand &command : cache.commands)
+    if (command.scan.at != kNoEntry && command.scan.at >= offset)
+      command.scan.at = kNoEntry;
   cache.highest = offset;
 }
 

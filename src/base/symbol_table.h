@@ -87,9 +87,11 @@ inline Lookup lookupSymbol(const Run &run, LookupScope scope,
 std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry);
 // False when `name` has certainly never been stored: a lookup of it in any
 // scope misses. Cheaper than the lookup.
+inline bool mayBeStored(const StorageArea &s, std::uint32_t nameBit) {
+  return (s.storedNameBits[nameBit / 64] >> (nameBit % 64)) & 1;
+}
 inline bool mayBeStored(const StorageArea &s, const Name &name) {
-  std::uint32_t bit = storedNameBit(name);
-  return (s.storedNameBits[bit / 64] >> (bit % 64)) & 1;
+  return mayBeStored(s, storedNameBit(name));
 }
 void openLocalTable(Run &run);
 void releaseLocalTable(Run &run);
