@@ -25,6 +25,7 @@ struct ExpressionStep {
   };
   Kind kind = Fetch;
   char op = 0;
+  std::uint32_t nameBit = 0; // of a Fetch: the name's storedNameBit
   std::int64_t value = 0;
   Name name{};
 };

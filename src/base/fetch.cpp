@@ -17,8 +17,8 @@ void reportName(Run &run, const char *format, const Name &name) {
 
 } // namespace
 
-std::int64_t fetchNumeric(Run &run, const Name &name) {
-  Lookup hit = lookupSymbol(run, LookupScope::ALL, name);
+std::int64_t fetchNumeric(Run &run, const Name &name, std::uint32_t nameBit) {
+  Lookup hit = lookupSymbol(run, LookupScope::ALL, name, nameBit);
   if (!hit.found) {
     reportName(run, "numerische Variable nicht definiert : %.*s\n", name);
     return 0;
@@ -32,6 +32,10 @@ std::int64_t fetchNumeric(Run &run, const Name &name) {
   if (e.flags & SYM_SYSTEM)
     systemValue(run, e);
   return e.value;
+}
+
+std::int64_t fetchNumeric(Run &run, const Name &name) {
+  return fetchNumeric(run, name, storedNameBit(name));
 }
 
 std::optional<SymbolEntry> fetchText(Run &run, const Name &name) {

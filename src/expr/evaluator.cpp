@@ -101,7 +101,7 @@ private:
   void note(ExpressionStep::Kind kind, std::int64_t value = 0, char op = 0) {
     if constexpr (Recording)
       if (record_)
-        record_->push_back({kind, op, value, {}});
+        record_->push_back({kind, op, 0, value, {}});
   }
   void noteFetch(const Name &name);
   void stopRecording() { record_ = nullptr; }
@@ -241,7 +241,8 @@ void Evaluator<Recording>::noteFetch(const Name &name) {
     if (name[kNameLength - 1] != ' ')
       stopRecording();
     if (record_)
-      record_->push_back({ExpressionStep::Fetch, 0, 0, name});
+      record_->push_back(
+          {ExpressionStep::Fetch, 0, storedNameBit(name), 0, name});
   }
 }
 
@@ -386,7 +387,7 @@ std::int64_t replaySteps(Run &run, const std::vector<ExpressionStep> &steps) {
   for (const ExpressionStep &step : steps) {
     switch (step.kind) {
     case ExpressionStep::Fetch:
-      value = fetchNumeric(run, step.name);
+      value = fetchNumeric(run, step.name, step.nameBit);
       break;
     case ExpressionStep::Number:
       value = step.value;
