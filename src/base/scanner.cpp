@@ -48,6 +48,9 @@ LineEnd lineEndFrom(const Run &run, const InputSource &src) {
       return {src.length, false};
     from = static_cast<const std::uint8_t *>(cr) + 1;
   }
+  // The usual end: the LF right behind the CR.
+  if (from < end && *from == LF)
+    return {static_cast<int>(from - src.buffer) + 1, true};
   const void *lf = std::memchr(from, LF, static_cast<std::size_t>(end - from));
   if (!lf)
     return {src.length, false};
