@@ -228,17 +228,6 @@ void passCommandThrough(Run &run) {
   consumeLine(run, true);
 }
 
-void appendBytes(Run &run, const std::uint8_t *bytes, int n) {
-  int room = kLineMax - run.lineLength;
-  if (n > room)
-    n = room;
-  if (n > 0) {
-    copyBytes(run.lineBuffer + run.lineLength, bytes,
-              static_cast<std::size_t>(n));
-    run.lineLength += n;
-  }
-}
-
 void stripLineEnd(Run &run) {
   if (run.lineLength > 0 && run.lineBuffer[run.lineLength - 1] == LF)
     --run.lineLength;
