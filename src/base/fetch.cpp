@@ -17,8 +17,7 @@ void reportName(Run &run, const char *format, const Name &name) {
 
 } // namespace
 
-std::int64_t fetchNumeric(Run &run, const Name &name, std::uint32_t nameBit) {
-  Lookup hit = lookupSymbol(run, LookupScope::ALL, name, nameBit);
+std::int64_t fetchNumericEntry(Run &run, const Name &name, Lookup hit) {
   if (!hit.found) {
     reportName(run, "numerische Variable nicht definiert : %.*s\n", name);
     return 0;
