@@ -511,8 +511,38 @@ Evaluation evaluateAndRecord(Run &run, char terminator,
   return {value, run.lastSeparator};
 }
 
+// A lone decimal number, the most common expression, read without setting
+// up the evaluator: the same reservations, and the state it leaves behind.
+// False, with nothing read or reserved, for any other expression.
+bool readLoneNumber(Run &run, Evaluation &result) {
+  std::uint8_t taken = run.currentChar;
+  if (taken < '0' || taken > '9')
+    return false;
+  InputSource &src = run.source();
+  int from = src.position;
+  reserveStack(run, kMarkerSize);
+  std::int64_t value = readNumber(run);
+  std::uint8_t end = run.currentChar;
+  if (end != ';' && end != ',') {
+    releaseStack(run, kMarkerSize);
+    src.position = from;
+    run.currentChar = taken;
+    return false;
+  }
+  reserveStack(run, kEvalEntrySize);
+  releaseStack(run, kEvalEntrySize + kMarkerSize);
+  run.lastSeparator = end;
+  run.currentChar = ';';
+  run.scannedName.fill(' ');
+  result = {value, end};
+  return true;
+}
+
 // Out of line, so that a replay does not set up the evaluator's frame.
 [[gnu::noinline]] Evaluation evaluateBytes(Run &run, char terminator) {
+  Evaluation number;
+  if (readLoneNumber(run, number))
+    return number;
   Evaluator<false> e(run, terminator);
   std::int64_t value = e.evaluate();
   return {value, run.lastSeparator};
