@@ -22,9 +22,17 @@ struct ExpressionStep {
     TakeTop,   // the top entry becomes the operand; 16 bytes go
     EndSingle, // the end entry's 16 bytes come and go with the marker
     EndTop,    // the top entry is the result; it and the marker go
+    // Only in the steps of a replay that reserves nothing: the operand is
+    // pushed and at once combined by `op` with the variable `name`, or
+    // `value`; with `ends`, that is the result. The next operand step
+    // comes before the operand is read again.
+    ApplyFetch,
+    ApplyNumber,
   };
   Kind kind = Fetch;
   char op = 0;
+  bool ends = false;
+  std::uint32_t nameBit = 0; // of a Fetch: the name's storedNameBit
   std::int64_t value = 0;
   Name name{};
 };
@@ -37,6 +45,7 @@ struct RecordedExpression {
   std::uint16_t advance = 0;  // how far the read position moved
   std::uint32_t peak = 0;     // the most stack the steps hold at once
   std::vector<ExpressionStep> steps;
+  std::vector<ExpressionStep> folded; // the steps when nothing is reserved
 };
 
 // An expression of text that is not stored but read again with the same

@@ -17,8 +17,7 @@ void reportName(Run &run, const char *format, const Name &name) {
 
 } // namespace
 
-std::int64_t fetchNumeric(Run &run, const Name &name) {
-  Lookup hit = lookupSymbol(run, LookupScope::ALL, name);
+std::int64_t fetchNumericEntry(Run &run, const Name &name, Lookup hit) {
   if (!hit.found) {
     reportName(run, "numerische Variable nicht definiert : %.*s\n", name);
     return 0;
@@ -32,6 +31,10 @@ std::int64_t fetchNumeric(Run &run, const Name &name) {
   if (e.flags & SYM_SYSTEM)
     systemValue(run, e);
   return e.value;
+}
+
+std::int64_t fetchNumeric(Run &run, const Name &name) {
+  return fetchNumeric(run, name, storedNameBit(name));
 }
 
 std::optional<SymbolEntry> fetchText(Run &run, const Name &name) {

@@ -3,12 +3,28 @@
 #pragma once
 
 #include "base/run.h"
+#include "base/symbol_table.h"
 
 #include <optional>
 
 namespace veldran {
 
-// The number, or 0 after a reported error.
+// fetchNumeric once the lookup is made: the value of a system variable, or
+// a reported error.
+std::int64_t fetchNumericEntry(Run &run, const Name &name, Lookup hit);
+// The number, or 0 after a reported error. `nameBit` is the name's
+// storedNameBit. A plain numeric variable is read inline, for the replays
+// of kept expressions; the other fetches call.
+inline std::int64_t fetchNumeric(Run &run, const Name &name,
+                                 std::uint32_t nameBit) {
+  Lookup hit = lookupSymbol(run, LookupScope::ALL, name, nameBit);
+  if (hit.found) {
+    SymbolEntry e = run.storage.entry(hit.entry);
+    if (!(e.flags & (SYM_TEXT | SYM_SYSTEM)))
+      return e.value;
+  }
+  return fetchNumericEntry(run, name, hit);
+}
 std::int64_t fetchNumeric(Run &run, const Name &name);
 // The text variable's entry (its value is where the text begins, its
 // length the text's length), or nothing after a reported error.

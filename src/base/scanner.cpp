@@ -48,6 +48,9 @@ LineEnd lineEndFrom(const Run &run, const InputSource &src) {
       return {src.length, false};
     from = static_cast<const std::uint8_t *>(cr) + 1;
   }
+  // The usual end: the LF right behind the CR.
+  if (from < end && *from == LF)
+    return {static_cast<int>(from - src.buffer) + 1, true};
   const void *lf = std::memchr(from, LF, static_cast<std::size_t>(end - from));
   if (!lf)
     return {src.length, false};
@@ -163,8 +166,7 @@ __attribute__((noinline)) bool scanAndRemember(Run &run, RememberedScan &scan,
           static_cast<std::uint16_t>(run.source().position - from),
           found,
           run.scannedName};
-  if (at > run.scanCache.highest)
-    run.scanCache.highest = at;
+  run.scanCache.noteStart(at);
   return found;
 }
 
@@ -196,6 +198,9 @@ void forgetScansFrom(Run &run, std::uint32_t offset) {
   for (RememberedScan &scan : cache.scans)
     if (scan.at != kNoEntry && scan.at >= offset)
       scan.at = kNoEntry;
+  for (RememberedCommand &command : cache.commands)
+    if (command.scan.at != kNoEntry && command.scan.at >= offset)
+      command.scan.at = kNoEntry;
   cache.highest = offset;
 }
 
@@ -221,17 +226,6 @@ void passCommandThrough(Run &run) {
   int end = std::min(src.position, src.length);
   appendBytes(run, src.buffer + run.commandStart, end - run.commandStart);
   consumeLine(run, true);
-}
-
-void appendBytes(Run &run, const std::uint8_t *bytes, int n) {
-  int room = kLineMax - run.lineLength;
-  if (n > room)
-    n = room;
-  if (n > 0) {
-    copyBytes(run.lineBuffer + run.lineLength, bytes,
-              static_cast<std::size_t>(n));
-    run.lineLength += n;
-  }
 }
 
 void stripLineEnd(Run &run) {

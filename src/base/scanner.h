@@ -2,6 +2,7 @@
 // name scanner, and the ways a command consumes the rest of its line.
 #pragma once
 
+#include "base/byte_copy.h"
 #include "base/run.h"
 
 namespace veldran {
@@ -80,7 +81,16 @@ inline void appendByte(Run &run, std::uint8_t c) {
   if (run.lineLength < kLineMax)
     run.lineBuffer[run.lineLength++] = c;
 }
-void appendBytes(Run &run, const std::uint8_t *bytes, int n);
+inline void appendBytes(Run &run, const std::uint8_t *bytes, int n) {
+  int room = kLineMax - run.lineLength;
+  if (n > room)
+    n = room;
+  if (n > 0) {
+    copyBytes(run.lineBuffer + run.lineLength, bytes,
+              static_cast<std::size_t>(n));
+    run.lineLength += n;
+  }
+}
 // Drops one trailing LF, then one trailing CR from lineBuffer.
 void stripLineEnd(Run &run);
 

@@ -66,12 +66,12 @@ inline bool stillInFirstTable(const StorageArea &s, const RememberedHit &hit) {
 // The entry of `name`, or on a miss the insertion point. A remembered hit
 // answers while the tables it searched keep their shape, or while it is
 // still in the table searched first.
-inline Lookup lookupSymbol(const Run &run, LookupScope scope,
-                           const Name &name) {
+// `nameBit` is the name's storedNameBit, which a caller may have kept.
+inline Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name,
+                           std::uint32_t nameBit) {
   const StorageArea &s = run.storage;
   LookupScope searched = searchedScope(s, scope);
-  const RememberedHit &last =
-      s.recentHits[storedNameBit(name) % s.recentHits.size()];
+  const RememberedHit &last = s.recentHits[nameBit % s.recentHits.size()];
   if (last.name == name && last.searched == searched) {
     std::uint64_t shape =
         searched == LookupScope::GLOBAL ? s.globalShape : s.tableShape;
@@ -81,15 +81,21 @@ inline Lookup lookupSymbol(const Run &run, LookupScope scope,
   }
   return searchSymbol(run, scope, name);
 }
+inline Lookup lookupSymbol(const Run &run, LookupScope scope,
+                           const Name &name) {
+  return lookupSymbol(run, scope, name, storedNameBit(name));
+}
 // Writes `entry`, with SYM_DEFINED added, into the tables of the scope.
 // Returns where it was written, or kNoEntry when the store was refused
 // with a message (a system variable, or a text against a number).
 std::uint32_t storeSymbol(Run &run, LookupScope scope, SymbolEntry entry);
 // False when `name` has certainly never been stored: a lookup of it in any
 // scope misses. Cheaper than the lookup.
+inline bool mayBeStored(const StorageArea &s, std::uint32_t nameBit) {
+  return (s.storedNameBits[nameBit / 64] >> (nameBit % 64)) & 1;
+}
 inline bool mayBeStored(const StorageArea &s, const Name &name) {
-  std::uint32_t bit = storedNameBit(name);
-  return (s.storedNameBits[bit / 64] >> (bit % 64)) & 1;
+  return mayBeStored(s, storedNameBit(name));
 }
 void openLocalTable(Run &run);
 void releaseLocalTable(Run &run);

@@ -48,18 +48,69 @@ void traceCommand(Run &run, CommandNumber row) {
     trace(run, "%s", word.c_str());
 }
 
+// The word behind a '%' scanned as a name, its CommandTable row (-1:
+// none) and, for a row, its bit among the stored names.
+struct CommandWord {
+  bool found;
+  int row;
+  std::uint32_t nameBit;
+};
+
+CommandWord scanCommandWord(Run &run) {
+  if (!readName(run))
+    return {false, -1, 0};
+  int row = findCommand(run.scannedName);
+  return {true, row, row >= 0 ? storedNameBit(run.scannedName) : 0};
+}
+
+// Names of 16 characters are not remembered, as with every name scan.
+__attribute__((noinline)) CommandWord
+scanAndRememberCommand(Run &run, RememberedCommand &kept, std::uint32_t at) {
+  std::uint8_t taken = run.currentChar;
+  int from = run.source().position;
+  CommandWord word = scanCommandWord(run);
+  if (!word.found || run.scannedName[kNameLength - 1] != ' ')
+    return word;
+  kept.scan = {at,
+               taken,
+               run.currentChar,
+               static_cast<std::uint16_t>(run.source().position - from),
+               true,
+               run.scannedName};
+  kept.row = static_cast<std::int16_t>(word.row);
+  kept.nameBit = static_cast<std::uint16_t>(word.nameBit);
+  run.scanCache.noteStart(at);
+  return word;
+}
+
+// On a recorded body line the word is remembered by where it lies, like a
+// name scan (base/scan_cache.h).
+CommandWord readCommandWord(Run &run) {
+  std::uint32_t at = storedReadPlace(run.source());
+  if (at == kNotStored)
+    return scanCommandWord(run);
+  RememberedCommand &kept = run.scanCache.commandSlot(at);
+  if (kept.scan.at != at || kept.scan.taken != run.currentChar)
+    return scanAndRememberCommand(run, kept, at);
+  run.scannedName = kept.scan.name;
+  run.source().position += kept.scan.advance;
+  run.currentChar = kept.scan.ended;
+  return {true, kept.row, kept.nameBit};
+}
+
 // A byte followed a single '%': recognise the command and run it.
 Next recognizeCommand(Run &run) {
   run.commandStart = run.source().position - 2;
-  if (!readName(run)) {
+  CommandWord word = readCommandWord(run);
+  if (!word.found) {
     report(run, "command empty\n");
     stepBack(run);
     return Next::GoOn;
   }
   // Symbols hide commands. A command word that was never stored as a
   // symbol's name needs no lookup.
-  int row = findCommand(run.scannedName);
-  if (row < 0 || mayBeStored(run.storage, run.scannedName)) {
+  int row = word.row;
+  if (row < 0 || mayBeStored(run.storage, word.nameBit)) {
     Lookup hit = lookupSymbol(run, LookupScope::ALL, run.scannedName);
     if (hit.found)
       return symbolAsCommand(run, hit.entry);

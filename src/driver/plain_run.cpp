@@ -80,6 +80,29 @@ std::uint64_t chunkBits(const std::uint8_t *chunk, const std::uint8_t *stop) {
   return byteMasks(chunk, stop - chunk).lineFeeds;
 }
 
+// Whether an LF comes before any '%' within a line's worth of bytes from
+// `next`.
+bool lineFeedFirst(const std::uint8_t *next, const std::uint8_t *end) {
+  std::ptrdiff_t count = std::min<std::ptrdiff_t>(end - next, kLineMax);
+  std::ptrdiff_t i = 0;
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8(static_cast<char>(LF));
+  const __m128i percent = _mm_set1_epi8('%');
+  for (; count - i >= 16; i += 16) {
+    __m128i bytes =
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(next + i));
+    auto marks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(
+        _mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, percent))));
+    if (marks != 0)
+      return next[i + std::countr_zero(marks)] == LF;
+  }
+#endif
+  for (; i < count; ++i)
+    if (next[i] == LF || next[i] == '%')
+      return next[i] == LF;
+  return false;
+}
+
 // The scan of whole chunks: the lines they end, counted by their LF bits
 // without a step per line.
 struct ChunkScan {
@@ -231,12 +254,7 @@ PlainRun findPlainRun(const std::uint8_t *next, const std::uint8_t *end,
                       ChunkWidth width) {
   PlainRun run{next, next, 0};
   // The usual line with a command holds its '%' before its first LF.
-  const auto *firstLf = static_cast<const std::uint8_t *>(
-      std::memchr(next, LF,
-                  static_cast<std::size_t>(
-                      std::min<std::ptrdiff_t>(end - next, kLineMax))));
-  if (!firstLf ||
-      std::memchr(next, '%', static_cast<std::size_t>(firstLf - next)))
+  if (!lineFeedFirst(next, end))
     return run;
   // Whole chunks hold lines that start early enough in the block.
   std::ptrdiff_t span = end - next;

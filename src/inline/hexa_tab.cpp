@@ -48,7 +48,7 @@ Next cmdTab(Run &run) {
     report(run, "after TAB control-character : missing\n");
     return Next::GoOn;
   }
-  run.currentChar = ' ';
+  nextChar(run);
   std::int64_t column = evaluate(run, ';').value;
   if (column > kLineMax || column < run.lineLength + 1) {
     report(run, "TAB-value not possible\n");

@@ -72,7 +72,7 @@ Next cmdInt(Run &run) {
     return syntaxError(run);
   std::int64_t width = 0;
   if (run.currentChar == '(') {
-    run.currentChar = ' ';
+    nextChar(run);
     if (readName(run)) {
       width = fetchNumeric(run, run.scannedName);
     } else {

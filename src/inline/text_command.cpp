@@ -19,7 +19,7 @@ struct SyntaxError {
 
 // A position or length: a numeric variable or decimal digits.
 std::int64_t readOperand(Run &run) {
-  run.currentChar = ' ';
+  nextChar(run);
   if (readName(run))
     return fetchNumeric(run, run.scannedName);
   return readNumber(run);
@@ -46,7 +46,7 @@ void parse(Run &run, std::int64_t &start, std::int64_t &maxLength) {
   }
   if (run.currentChar != ':')
     throw SyntaxError{syntax};
-  run.currentChar = ' ';
+  nextChar(run);
   if (!readName(run))
     throw SyntaxError{syntax};
   checkTerminator(run);

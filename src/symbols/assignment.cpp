@@ -26,7 +26,7 @@ Next assign(Run &run, LookupScope scope, const char *syntaxMessage) {
     reportText(run, syntaxMessage);
     return suppressLine(run);
   }
-  run.currentChar = ' ';
+  nextChar(run);
   SymbolEntry variable;
   variable.value = evaluate(run, ';').value;
   variable.name = popSavedName(run);

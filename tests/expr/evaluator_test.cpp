@@ -34,13 +34,26 @@ struct Evaluate : ::testing::TestWithParam<Row> {
     for (auto [name, value] : kNumbers)
       storeSymbol(run, LookupScope::GLOBAL, {makeName(name), 0, 0, value});
   }
-  // Evaluates `text` from a file source's buffer, as the line loop has it.
+  // Evaluates `text` from a file source's buffer, as the line loop has it,
+  // with its first byte taken.
   Evaluation evaluateText(const std::string &text, char terminator) {
     InputSource &src = pushSource(run);
     src.lineNumber = run.inputLineCount = 1;
     std::memcpy(src.buffer, text.data(), text.size());
     src.length = static_cast<int>(text.size());
-    run.currentChar = ' ';
+    nextChar(run);
+    return evaluate(run, terminator);
+  }
+  // Evaluates `text` as a line of a recorded body that lies at `at` in the
+  // text storage: the first time read, later replayed.
+  Evaluation evaluateStored(const std::string &text, char terminator,
+                            std::uint32_t at) {
+    std::string line = text + "\r\n";
+    InputSource &src = pushSource(run);
+    std::memcpy(src.buffer, line.data(), line.size());
+    src.length = static_cast<int>(line.size());
+    src.storedAt = at;
+    nextChar(run);
     return evaluate(run, terminator);
   }
 
@@ -63,10 +76,19 @@ TEST_P(Evaluate, Expression) {
 // Bitwise operators bind more tightly than '*', '^' and '|' more than '&';
 // values wrap on 64 bits; L' counts all digits, of system variables current.
 const Row kValues[] = {
-    {"2*3&1;", 2},    {"1&0|2;", 0},  {"0&0^1;", 0},   {"(0-7)/2;", -3},
-    {"--3;", -3},     {"2*-3;", -3},  {"(1+2;", 3},    {"MAX+1;", kMin},
-    {"MIN-1;", kMax}, {"MAX*2;", -2}, {"L'M;", 1},     {"L'BIG;", 6},
-    {"L'MIN;", 19},   {"l'm*2;", 2},  {"L'$DATE;", 5}, {"MIN/(0-1);", kMin},
+    {"2*3&1;", 2},     {"1&0|2;", 0},
+    {"0&0^1;", 0},     {"(0-7)/2;", -3},
+    {"--3;", -3},      {"2*-3;", -3},
+    {"(1+2;", 3},      {"MAX+1;", kMin},
+    {"MIN-1;", kMax},  {"MAX*2;", -2},
+    {"L'M;", 1},       {"L'BIG;", 6},
+    {"L'MIN;", 19},    {"l'm*2;", 2},
+    {"L'$DATE;", 5},   {"MIN/(0-1);", kMin},
+    {"M+1;", -6},      {"1+M*2;", -13},
+    {"(M+1)*2;", -12}, {"M*2+BIG;", 99986},
+    {"2*M-1&3;", -15}, {"1-2-3;", -4},
+    {"BIG^3|M&1;", 1}, {"42;", 42},
+    {"12+3;", 15},     {"18446744073709551617;", 1},
 };
 INSTANTIATE_TEST_SUITE_P(Values, Evaluate, ::testing::ValuesIn(kValues));
 
@@ -76,6 +98,25 @@ const Row kArguments[] = {
     {"(M+1))x", -6, "", ')'}, {"1+2*3 ,", 7, "", ' '},
 };
 INSTANTIATE_TEST_SUITE_P(Arguments, Evaluate, ::testing::ValuesIn(kArguments));
+
+// A kept expression replayed gives what reading its bytes gave, and leaves
+// the stack as it found it.
+TEST_P(Evaluate, ReplayedAsRead) {
+  const Row &row = GetParam();
+  char terminator = row.separator ? ',' : ';';
+  Evaluation read = evaluateText(row.input, terminator);
+  std::uint8_t after = run.currentChar;
+  int position = run.source().position;
+  std::uint32_t top = run.storage.stackTop;
+  for (int pass = 0; pass < 3; ++pass) {
+    Evaluation e = evaluateStored(row.input, terminator, 64);
+    EXPECT_EQ(e.value, read.value) << "pass " << pass;
+    EXPECT_EQ(e.separator, read.separator) << "pass " << pass;
+    EXPECT_EQ(run.currentChar, after) << "pass " << pass;
+    EXPECT_EQ(run.source().position, position) << "pass " << pass;
+    EXPECT_EQ(run.storage.stackTop, top) << "pass " << pass;
+  }
+}
 
 const Row kMessages[] = {
     {"1+2);", 3, "Klammer zu ohne Klammer auf\n"},
