@@ -201,10 +201,9 @@ ChunkScan takeChunks(const std::uint8_t *next, std::ptrdiff_t span,
 // Where the last of the lines between `first` and `end` starts.
 const std::uint8_t *lastLineStart(const std::uint8_t *first,
                                   const std::uint8_t *end) {
-  const std::uint8_t *p = end - 1;
-  while (p > first && p[-1] != LF)
-    --p;
-  return p;
+  const void *lf =
+      memrchr(first, LF, static_cast<std::size_t>(end - 1 - first));
+  return lf ? static_cast<const std::uint8_t *>(lf) + 1 : first;
 }
 
 // Takes lines one by one from `run.end` on, bit by bit in the LF masks,
