@@ -78,8 +78,9 @@ void evaluateCondition(Run &run) {
   Evaluation e = evaluate(run, ';');
   run.cond.result = holds(k, e.value);
   if (e.separator != ';')
-    warn(run, "the condition's expression ends at %s, not at ';': it was "
-              "taken as 0",
+    warn(run,
+         "the condition's expression ends at %s, not at ';': it was "
+         "taken as 0",
          byteShown(e.separator).c_str());
 }
 
