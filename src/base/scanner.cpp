@@ -155,18 +155,10 @@ bool skipBlanksAndScan(Run &run) {
 // each scan, so such scans are not remembered.
 __attribute__((noinline)) bool scanAndRemember(Run &run, RememberedScan &scan,
                                                std::uint32_t at) {
-  std::uint8_t taken = run.currentChar;
-  int from = run.source().position;
+  ScanStart start = scanStart(run, at);
   bool found = skipBlanksAndScan(run);
-  if (run.scannedName[kNameLength - 1] != ' ')
-    return found;
-  scan = {at,
-          taken,
-          run.currentChar,
-          static_cast<std::uint16_t>(run.source().position - from),
-          found,
-          run.scannedName};
-  run.scanCache.noteStart(at);
+  if (run.scannedName[kNameLength - 1] == ' ')
+    rememberScan(run, scan, start, found);
   return found;
 }
 
@@ -174,12 +166,9 @@ __attribute__((noinline)) bool scanAndRemember(Run &run, RememberedScan &scan,
 // line, is taken from the scan cache.
 bool readStoredName(Run &run, std::uint32_t at) {
   RememberedScan &scan = run.scanCache.slot(at);
-  if (scan.at != at || scan.taken != run.currentChar)
+  if (!remembers(run, scan, at))
     return scanAndRemember(run, scan, at);
-  run.scannedName = scan.name;
-  run.source().position += scan.advance;
-  run.currentChar = scan.ended;
-  return scan.found;
+  return repeatScan(run, scan);
 }
 
 } // namespace
@@ -189,6 +178,16 @@ bool readNameFromSource(Run &run) {
   if (at == kNotStored)
     return skipBlanksAndScan(run);
   return readStoredName(run, at);
+}
+
+void rememberScan(Run &run, RememberedScan &scan, ScanStart start, bool found) {
+  scan = {start.at,
+          start.taken,
+          run.currentChar,
+          static_cast<std::uint16_t>(run.source().position - start.from),
+          found,
+          run.scannedName};
+  run.scanCache.noteStart(start.at);
 }
 
 void forgetScansFrom(Run &run, std::uint32_t offset) {

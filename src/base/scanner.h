@@ -51,6 +51,31 @@ inline std::uint32_t storedReadPlace(const InputSource &src) {
 // Drops the remembered scans of text from `offset` on, which is given back.
 void forgetScansFrom(Run &run, std::uint32_t offset);
 
+// Where a scan of a recorded body line begins: its place in the text
+// storage, currentChar and the read position.
+struct ScanStart {
+  std::uint32_t at;
+  std::uint8_t taken;
+  int from;
+};
+inline ScanStart scanStart(Run &run, std::uint32_t at) {
+  return {at, run.currentChar, run.source().position};
+}
+// Whether `scan` is the one that begins at `at` with the current byte.
+inline bool remembers(const Run &run, const RememberedScan &scan,
+                      std::uint32_t at) {
+  return scan.at == at && scan.taken == run.currentChar;
+}
+// Keeps the scan that began at `start` and ended where reading stands now.
+void rememberScan(Run &run, RememberedScan &scan, ScanStart start, bool found);
+// Leaves the run where the remembered scan left it.
+inline bool repeatScan(Run &run, const RememberedScan &scan) {
+  run.scannedName = scan.name;
+  run.source().position += scan.advance;
+  run.currentChar = scan.ended;
+  return scan.found;
+}
+
 // Scans a name from currentChar into scannedName (upper case, blank-padded,
 // 16 characters kept); currentChar is left on the byte behind it. Returns
 // false when no name character was found.

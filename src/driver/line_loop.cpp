@@ -66,20 +66,13 @@ CommandWord scanCommandWord(Run &run) {
 // Names of 16 characters are not remembered, as with every name scan.
 __attribute__((noinline)) CommandWord
 scanAndRememberCommand(Run &run, RememberedCommand &kept, std::uint32_t at) {
-  std::uint8_t taken = run.currentChar;
-  int from = run.source().position;
+  ScanStart start = scanStart(run, at);
   CommandWord word = scanCommandWord(run);
   if (!word.found || run.scannedName[kNameLength - 1] != ' ')
     return word;
-  kept.scan = {at,
-               taken,
-               run.currentChar,
-               static_cast<std::uint16_t>(run.source().position - from),
-               true,
-               run.scannedName};
+  rememberScan(run, kept.scan, start, true);
   kept.row = static_cast<std::int16_t>(word.row);
   kept.nameBit = static_cast<std::uint16_t>(word.nameBit);
-  run.scanCache.noteStart(at);
   return word;
 }
 
@@ -90,11 +83,9 @@ CommandWord readCommandWord(Run &run) {
   if (at == kNotStored)
     return scanCommandWord(run);
   RememberedCommand &kept = run.scanCache.commandSlot(at);
-  if (kept.scan.at != at || kept.scan.taken != run.currentChar)
+  if (!remembers(run, kept.scan, at))
     return scanAndRememberCommand(run, kept, at);
-  run.scannedName = kept.scan.name;
-  run.source().position += kept.scan.advance;
-  run.currentChar = kept.scan.ended;
+  repeatScan(run, kept.scan);
   return {true, kept.row, kept.nameBit};
 }
 
