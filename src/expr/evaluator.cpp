@@ -511,38 +511,114 @@ Evaluation evaluateAndRecord(Run &run, char terminator,
   return {value, run.lastSeparator};
 }
 
-// A lone decimal number, the most common expression, read without setting
-// up the evaluator: the same reservations, and the state it leaves behind.
-// False, with nothing read or reserved, for any other expression.
-bool readLoneNumber(Run &run, Evaluation &result) {
-  std::uint8_t taken = run.currentChar;
-  if (taken < '0' || taken > '9')
-    return false;
-  InputSource &src = run.source();
-  int from = src.position;
-  reserveStack(run, kMarkerSize);
-  std::int64_t value = readNumber(run);
-  std::uint8_t end = run.currentChar;
-  if (end != ';' && end != ',') {
-    releaseStack(run, kMarkerSize);
-    src.position = from;
-    run.currentChar = taken;
-    return false;
+// The common expression read and computed in one pass over its bytes:
+// names of plain numeric variables and decimal numbers joined by binary
+// operators other than '/', ended by ';' or ','. Lookups and arithmetic
+// change nothing a user sees, so any other expression, a name that a fetch
+// would report or read as a system value, and storage too short for the
+// evaluator's work stack are left to the evaluator, with nothing read or
+// reserved. Returns false then. Otherwise the state is what the evaluator
+// leaves, its reservations all released.
+class FlatExpression {
+public:
+  explicit FlatExpression(Run &run)
+      : run_(run), bytes_(run.source().buffer), next_(run.source().position),
+        length_(run.source().length) {}
+
+  bool evaluate(Evaluation &result) {
+    std::uint8_t c = run_.currentChar;
+    std::int64_t value;
+    for (;;) {
+      if (!operand(c, value))
+        return false;
+      const Operator &op = kOperatorOfByte[c];
+      if (op.kind == OpKind::End)
+        break;
+      if (op.kind != OpKind::Binary || c == '/' || top_ == kMaxEntries - 1 ||
+          !nextByte(c))
+        return false;
+      reduce(value, op.priority);
+      pending_[top_++] = {0, op.character, op.priority, value};
+      ++operators_;
+    }
+    // The evaluator holds at most an entry per operator and the end's.
+    if (run_.storage.freeBytes() <
+        kMarkerSize + kEvalEntrySize * (operators_ + 1))
+      return false;
+    reduce(value, 0);
+    run_.source().position = next_;
+    run_.currentChar = ';';
+    run_.lastSeparator = c;
+    run_.scannedName.fill(' ');
+    result = {value, c};
+    return true;
   }
-  reserveStack(run, kEvalEntrySize);
-  releaseStack(run, kEvalEntrySize + kMarkerSize);
-  run.lastSeparator = end;
-  run.currentChar = ';';
-  run.scannedName.fill(' ');
-  result = {value, end};
-  return true;
-}
+
+private:
+  bool nextByte(std::uint8_t &c) {
+    if (next_ >= length_)
+      return false;
+    c = bytes_[next_++];
+    return true;
+  }
+
+  // Reads the operand that begins with `c` into `value`, leaving `c` on
+  // the byte behind it, which must not continue a name or number.
+  bool operand(std::uint8_t &c, std::int64_t &value) {
+    if (c >= '0' && c <= '9') {
+      std::uint64_t number = 0;
+      do {
+        number = number * 10 + (c - '0');
+        if (!nextByte(c))
+          return false;
+      } while (c >= '0' && c <= '9');
+      value = static_cast<std::int64_t>(number);
+      return NameCharTable[c] == 0;
+    }
+    Name name;
+    name.fill(' ');
+    std::size_t count = 0;
+    for (std::uint8_t up; (up = NameCharTable[c]) != 0;) {
+      // A name of 16 characters may be cut, which --warn reports.
+      if (count == kNameLength - 1)
+        return false;
+      name[count++] = static_cast<char>(up);
+      if (!nextByte(c))
+        return false;
+    }
+    if (count == 0)
+      return false;
+    Lookup hit = lookupSymbol(run_, LookupScope::ALL, name);
+    if (!hit.found)
+      return false;
+    SymbolEntry e = run_.storage.entry(hit.entry);
+    value = e.value;
+    return !(e.flags & (SYM_TEXT | SYM_SYSTEM));
+  }
+
+  // Combines the pending operands that bind at least as tightly as an
+  // operator of `priority` with `value`, left to right.
+  void reduce(std::int64_t &value, char priority) {
+    while (top_ > 0 && pending_[top_ - 1].priority >= priority) {
+      const WorkEntry &left = pending_[--top_];
+      value = arithmetic(left.value, left.op, value);
+    }
+  }
+
+  Run &run_;
+  const std::uint8_t *bytes_;
+  int next_;
+  int length_;
+  std::size_t top_ = 0;
+  std::uint32_t operators_ = 0;
+  WorkEntry pending_[kMaxEntries];
+};
 
 // Out of line, so that a replay does not set up the evaluator's frame.
 [[gnu::noinline]] Evaluation evaluateBytes(Run &run, char terminator) {
-  Evaluation number;
-  if (readLoneNumber(run, number))
-    return number;
+  Evaluation flat;
+  if (FlatExpression(run).evaluate(flat))
+    return flat;
   Evaluator<false> e(run, terminator);
   std::int64_t value = e.evaluate();
   return {value, run.lastSeparator};

@@ -18,6 +18,16 @@ constexpr std::int64_t kMaxWidth = 16;
 // The longest text INT produces: 20 digits and a '-'; widths reach 16.
 constexpr int kMaxText = 24;
 
+// "00" to "99", for two digits per division.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 // Writes the characters from the right, ending at `end`, as the width rules
 // want them: the digits cut to `width` columns, then zeros, then a '-' in
 // the first column of a negative value. Returns where the text begins.
@@ -25,18 +35,22 @@ char *formatRightToLeft(std::int64_t value, std::int64_t width, char *end) {
   bool negative = value < 0;
   std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value)
                                      : static_cast<std::uint64_t>(value);
-  std::int64_t remaining = width;
   char *p = end;
-  for (;;) {
-    *--p = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-    if (--remaining == 0)
-      return p;
-    if (magnitude == 0)
-      break;
+  for (; magnitude >= 100; magnitude /= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (magnitude % 100)], 2);
   }
-  std::int64_t zerosUntil = negative ? 1 : 0;
-  for (; remaining > zerosUntil; --remaining)
+  if (magnitude >= 10) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * magnitude], 2);
+  } else {
+    *--p = static_cast<char>('0' + magnitude);
+  }
+  // Digits that fill the width leave no column for zeros or a sign.
+  if (width > 0 && end - p >= width)
+    return end - width;
+  std::int64_t zerosTo = width - (negative ? 1 : 0);
+  while (end - p < zerosTo)
     *--p = '0';
   if (negative)
     *--p = '-';
