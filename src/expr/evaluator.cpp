@@ -563,7 +563,7 @@ private:
   }
 
   // Reads the operand that begins with `c` into `value`, leaving `c` on
-  // the byte behind it, which must not continue a name or number.
+  // the byte behind it.
   bool operand(std::uint8_t &c, std::int64_t &value) {
     if (c >= '0' && c <= '9') {
       std::uint64_t number = 0;
@@ -573,14 +573,14 @@ private:
           return false;
       } while (c >= '0' && c <= '9');
       value = static_cast<std::int64_t>(number);
-      return NameCharTable[c] == 0;
+      return true;
     }
     Name name;
     name.fill(' ');
     std::size_t count = 0;
     for (std::uint8_t up; (up = NameCharTable[c]) != 0;) {
-      // A name of 16 characters may be cut, which --warn reports.
-      if (count == kNameLength - 1)
+      // A longer name is cut, which --warn reports.
+      if (count == kNameLength)
         return false;
       name[count++] = static_cast<char>(up);
       if (!nextByte(c))
