@@ -26,9 +26,30 @@ struct RememberedCommand {
   std::uint16_t nameBit = 0;
 };
 
+// A scan of a short name in a line that is not stored, remembered by the
+// eight bytes it could look at: currentChar and the seven bytes behind it.
+// A scan that ends within them reads nothing else, so the same bytes give
+// the same scan wherever they stand, and the scan never needs forgetting.
+struct RememberedBytes {
+  std::uint64_t bytes = 0;
+  std::uint8_t advance = 0; // how far the read position moved; 0: empty
+  std::uint8_t ended = 0;   // currentChar behind the name
+  bool found = false;
+  Name name{};
+};
+
+// A command word of a line that is not stored, remembered by its bytes.
+struct RememberedWord {
+  RememberedBytes scan;
+  std::int16_t row = -1;
+  std::uint16_t nameBit = 0;
+};
+
 struct ScanCache {
   std::array<RememberedScan, 256> scans{};
   std::array<RememberedCommand, 256> commands{};
+  std::array<RememberedBytes, 64> byBytes{};
+  std::array<RememberedWord, 64> wordsByBytes{};
   // No remembered scan or command starts above this offset.
   std::uint32_t highest = 0;
 
@@ -39,6 +60,14 @@ struct ScanCache {
   void noteStart(std::uint32_t at) {
     if (at > highest)
       highest = at;
+  }
+  RememberedBytes &bytesSlot(std::uint64_t bytes) {
+    static_assert(sizeof byBytes / sizeof byBytes[0] == 64);
+    return byBytes[(bytes * 0x9E3779B97F4A7C15ull) >> 58];
+  }
+  RememberedWord &wordSlot(std::uint64_t bytes) {
+    static_assert(sizeof wordsByBytes / sizeof wordsByBytes[0] == 64);
+    return wordsByBytes[(bytes * 0x9E3779B97F4A7C15ull) >> 58];
   }
   RememberedCommand &commandSlot(std::uint32_t at) {
     static_assert(sizeof commands / sizeof commands[0] == 256);

@@ -4,6 +4,7 @@
 #include "base/messages.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace veldran {
 
@@ -124,23 +125,51 @@ struct ByteCursor {
   std::uint8_t current;
 };
 
+// The name's characters from the cursor on, with no check of the buffer's
+// end: the caller makes sure that the 17 bytes a name and the byte behind
+// it can take are there. Returns how many were taken, 17 for a name that
+// goes on beyond the 16 kept.
+std::size_t takeNameUnchecked(Name &name, ByteCursor &cursor) {
+  const std::uint8_t *next = cursor.bytes + cursor.position;
+  std::uint8_t c = cursor.current;
+  std::size_t count = 0;
+  for (std::uint8_t up; (up = NameCharTable[c]) != 0; c = *next++) {
+    if (count == kNameLength) {
+      ++count;
+      break;
+    }
+    name[count++] = static_cast<char>(up);
+  }
+  cursor.position = static_cast<int>(next - cursor.bytes);
+  cursor.current = c;
+  return count;
+}
+
+std::size_t takeName(Name &name, ByteCursor &cursor) {
+  if (cursor.length - cursor.position > static_cast<int>(kNameLength))
+    return takeNameUnchecked(name, cursor);
+  std::size_t count = 0;
+  for (std::uint8_t up; (up = NameCharTable[cursor.current]) != 0;
+       cursor.advance()) {
+    if (count == kNameLength)
+      return count + 1;
+    name[count++] = static_cast<char>(up);
+  }
+  return count;
+}
+
 bool scanNameAt(Run &run, ByteCursor &cursor) {
   Name &name = run.scannedName;
   name.fill(' ');
   std::uint8_t c = cursor.current;
-  std::size_t count = 0;
-  if (c < '0' || c > '9') {
-    for (std::uint8_t up; (up = NameCharTable[c]) != 0; c = cursor.current) {
-      if (count == kNameLength) {
-        cursor.store(run);
-        scanCutName(run);
-        return true;
-      }
-      name[count++] = static_cast<char>(up);
-      cursor.advance();
-    }
+  if (c >= '0' && c <= '9') {
+    cursor.store(run);
+    return false;
   }
+  std::size_t count = takeName(name, cursor);
   cursor.store(run);
+  if (count > kNameLength)
+    scanCutName(run);
   return count > 0;
 }
 
@@ -171,12 +200,52 @@ bool readStoredName(Run &run, std::uint32_t at) {
   return repeatScan(run, scan);
 }
 
+__attribute__((noinline)) bool
+scanAndRememberBytes(Run &run, RememberedBytes &scan, std::uint64_t bytes) {
+  int from = run.source().position;
+  bool found = skipBlanksAndScan(run);
+  rememberScan(run, scan, bytes, from, found);
+  return found;
+}
+
+// A scan of a line that is not stored is taken from the scans remembered
+// by their bytes.
+bool readUnstoredName(Run &run) {
+  std::uint64_t bytes;
+  if (!bytesAhead(run, bytes))
+    return skipBlanksAndScan(run);
+  RememberedBytes &scan = run.scanCache.bytesSlot(bytes);
+  if (!remembers(scan, bytes))
+    return scanAndRememberBytes(run, scan, bytes);
+  return repeatScan(run, scan);
+}
+
 } // namespace
+
+bool bytesAhead(Run &run, std::uint64_t &bytes) {
+  const InputSource &src = run.source();
+  if (std::endian::native != std::endian::little ||
+      src.length - src.position < 8)
+    return false;
+  std::memcpy(&bytes, src.buffer + src.position, sizeof bytes);
+  bytes = bytes << 8 | run.currentChar;
+  return true;
+}
+
+bool rememberScan(Run &run, RememberedBytes &scan, std::uint64_t bytes,
+                  int from, bool found) {
+  int advance = run.source().position - from;
+  if (advance >= 8)
+    return false;
+  scan = {bytes, static_cast<std::uint8_t>(advance), run.currentChar, found,
+          run.scannedName};
+  return true;
+}
 
 bool readNameFromSource(Run &run) {
   std::uint32_t at = storedReadPlace(run.source());
   if (at == kNotStored)
-    return skipBlanksAndScan(run);
+    return readUnstoredName(run);
   return readStoredName(run, at);
 }
 

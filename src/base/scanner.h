@@ -76,6 +76,25 @@ inline bool repeatScan(Run &run, const RememberedScan &scan) {
   return scan.found;
 }
 
+// currentChar and the seven bytes behind it as one word, the key of a
+// scan of a line that is not stored (base/scan_cache.h); false when the
+// line has fewer than eight bytes left to load, or on machines that store
+// words the other way round.
+bool bytesAhead(Run &run, std::uint64_t &bytes);
+inline bool remembers(const RememberedBytes &scan, std::uint64_t bytes) {
+  return scan.advance != 0 && scan.bytes == bytes;
+}
+// Keeps the scan of `bytes` that began at read position `from` and ended
+// where reading stands now, if it stayed within them; returns whether.
+bool rememberScan(Run &run, RememberedBytes &scan, std::uint64_t bytes,
+                  int from, bool found);
+inline bool repeatScan(Run &run, const RememberedBytes &scan) {
+  run.scannedName = scan.name;
+  run.source().position += scan.advance;
+  run.currentChar = scan.ended;
+  return scan.found;
+}
+
 // Scans a name from currentChar into scannedName (upper case, blank-padded,
 // 16 characters kept); currentChar is left on the byte behind it. Returns
 // false when no name character was found.

@@ -76,12 +76,35 @@ scanAndRememberCommand(Run &run, RememberedCommand &kept, std::uint32_t at) {
   return word;
 }
 
+__attribute__((noinline)) CommandWord
+scanAndRememberWord(Run &run, RememberedWord &kept, std::uint64_t bytes) {
+  int from = run.source().position;
+  CommandWord word = scanCommandWord(run);
+  if (word.found && rememberScan(run, kept.scan, bytes, from, true)) {
+    kept.row = static_cast<std::int16_t>(word.row);
+    kept.nameBit = static_cast<std::uint16_t>(word.nameBit);
+  }
+  return word;
+}
+
+// Elsewhere by the bytes it is made of.
+CommandWord readUnstoredCommandWord(Run &run) {
+  std::uint64_t bytes;
+  if (!bytesAhead(run, bytes))
+    return scanCommandWord(run);
+  RememberedWord &kept = run.scanCache.wordSlot(bytes);
+  if (!remembers(kept.scan, bytes))
+    return scanAndRememberWord(run, kept, bytes);
+  repeatScan(run, kept.scan);
+  return {true, kept.row, kept.nameBit};
+}
+
 // On a recorded body line the word is remembered by where it lies, like a
 // name scan (base/scan_cache.h).
 CommandWord readCommandWord(Run &run) {
   std::uint32_t at = storedReadPlace(run.source());
   if (at == kNotStored)
-    return scanCommandWord(run);
+    return readUnstoredCommandWord(run);
   RememberedCommand &kept = run.scanCache.commandSlot(at);
   if (!remembers(run, kept.scan, at))
     return scanAndRememberCommand(run, kept, at);
