@@ -534,8 +534,7 @@ public:
       const Operator &op = kOperatorOfByte[c];
       if (op.kind == OpKind::End)
         break;
-      if (op.kind != OpKind::Binary || c == '/' || top_ == kMaxEntries - 1 ||
-          !nextByte(c))
+      if (op.kind != OpKind::Binary || c == '/' || !nextByte(c))
         return false;
       reduce(value, op.priority);
       pending_[top_++] = {0, op.character, op.priority, value};
@@ -611,17 +610,23 @@ private:
   int length_;
   std::size_t top_ = 0;
   std::uint32_t operators_ = 0;
-  WorkEntry pending_[kMaxEntries];
+  // Each pending operator binds more tightly than the one below it, so
+  // there are at most as many as there are priorities.
+  WorkEntry pending_[5];
 };
 
-// Out of line, so that a replay does not set up the evaluator's frame.
+// Out of line, so that the other paths do not set up the evaluator's frame.
+[[gnu::noinline]] Evaluation evaluateFully(Run &run, char terminator) {
+  Evaluator<false> e(run, terminator);
+  std::int64_t value = e.evaluate();
+  return {value, run.lastSeparator};
+}
+
 [[gnu::noinline]] Evaluation evaluateBytes(Run &run, char terminator) {
   Evaluation flat;
   if (FlatExpression(run).evaluate(flat))
     return flat;
-  Evaluator<false> e(run, terminator);
-  std::int64_t value = e.evaluate();
-  return {value, run.lastSeparator};
+  return evaluateFully(run, terminator);
 }
 
 } // namespace
