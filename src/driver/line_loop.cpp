@@ -231,10 +231,12 @@ bool copyPlainLines(Run &run) {
   // A line budget ends the run at the same line as line by line: the read
   // step has counted the first line, and the next read step stops the run
   // when the budget is used up.
-  std::uint64_t maxLines =
-      run.limits.lineBudget ? run.limits.lineBudget : UINT64_MAX;
   const std::uint8_t *block = src.block.get();
   const std::uint8_t *first = src.buffer;
+  if (!lineFeedFirst(first, block + src.blockEnd))
+    return false;
+  std::uint64_t maxLines =
+      run.limits.lineBudget ? run.limits.lineBudget : UINT64_MAX;
   PlainRun plain =
       findPlainRun(first, block + src.blockEnd, src.atEnd, maxLines);
   if (plain.lines == 0)

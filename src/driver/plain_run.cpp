@@ -80,8 +80,8 @@ std::uint64_t chunkBits(const std::uint8_t *chunk, const std::uint8_t *stop) {
   return byteMasks(chunk, stop - chunk).lineFeeds;
 }
 
-// Whether an LF comes before any '%' within a line's worth of bytes from
-// `next`.
+} // namespace
+
 bool lineFeedFirst(const std::uint8_t *next, const std::uint8_t *end) {
   std::ptrdiff_t count = std::min<std::ptrdiff_t>(end - next, kLineMax);
   std::ptrdiff_t i = 0;
@@ -102,6 +102,8 @@ bool lineFeedFirst(const std::uint8_t *next, const std::uint8_t *end) {
       return next[i] == LF;
   return false;
 }
+
+namespace {
 
 // The scan of whole chunks: the lines they end, counted by their LF bits
 // without a step per line.
