@@ -4,7 +4,6 @@
 #include "base/messages.h"
 
 #include <algorithm>
-#include <bit>
 
 namespace veldran {
 
@@ -221,16 +220,6 @@ bool readUnstoredName(Run &run) {
 }
 
 } // namespace
-
-bool bytesAhead(Run &run, std::uint64_t &bytes) {
-  const InputSource &src = run.source();
-  if (std::endian::native != std::endian::little ||
-      src.length - src.position < 8)
-    return false;
-  std::memcpy(&bytes, src.buffer + src.position, sizeof bytes);
-  bytes = bytes << 8 | run.currentChar;
-  return true;
-}
 
 bool rememberScan(Run &run, RememberedBytes &scan, std::uint64_t bytes,
                   int from, bool found) {

@@ -5,6 +5,9 @@
 #include "base/byte_copy.h"
 #include "base/run.h"
 
+#include <bit>
+#include <cstring>
+
 namespace veldran {
 
 // Upper-case name character of a byte, or 0 when it cannot be in a name.
@@ -80,7 +83,15 @@ inline bool repeatScan(Run &run, const RememberedScan &scan) {
 // scan of a line that is not stored (base/scan_cache.h); false when the
 // line has fewer than eight bytes left to load, or on machines that store
 // words the other way round.
-bool bytesAhead(Run &run, std::uint64_t &bytes);
+inline bool bytesAhead(Run &run, std::uint64_t &bytes) {
+  const InputSource &src = run.source();
+  if (std::endian::native != std::endian::little ||
+      src.length - src.position < 8)
+    return false;
+  std::memcpy(&bytes, src.buffer + src.position, sizeof bytes);
+  bytes = bytes << 8 | run.currentChar;
+  return true;
+}
 inline bool remembers(const RememberedBytes &scan, std::uint64_t bytes) {
   return scan.advance != 0 && scan.bytes == bytes;
 }
