@@ -522,8 +522,8 @@ Evaluation evaluateAndRecord(Run &run, char terminator,
 class FlatExpression {
 public:
   explicit FlatExpression(Run &run)
-      : run_(run), bytes_(run.source().buffer), next_(run.source().position),
-        length_(run.source().length) {}
+      : run_(run), next_(run.source().buffer + run.source().position),
+        end_(run.source().buffer + run.source().length) {}
 
   bool evaluate(Evaluation &result) {
     std::uint8_t c = run_.currentChar;
@@ -537,7 +537,7 @@ public:
       if (op.kind != OpKind::Binary || c == '/' || !nextByte(c))
         return false;
       reduce(value, op.priority);
-      pending_[top_++] = {0, op.character, op.priority, value};
+      pending_[top_++] = {op.character, op.priority, value};
       ++operators_;
     }
     // The evaluator holds at most an entry per operator and the end's.
@@ -545,7 +545,8 @@ public:
         kMarkerSize + kEvalEntrySize * (operators_ + 1))
       return false;
     reduce(value, 0);
-    run_.source().position = next_;
+    InputSource &src = run_.source();
+    src.position = static_cast<int>(next_ - src.buffer);
     run_.currentChar = ';';
     run_.lastSeparator = c;
     run_.scannedName.fill(' ');
@@ -555,9 +556,9 @@ public:
 
 private:
   bool nextByte(std::uint8_t &c) {
-    if (next_ >= length_)
+    if (next_ >= end_)
       return false;
-    c = bytes_[next_++];
+    c = *next_++;
     return true;
   }
 
@@ -599,20 +600,25 @@ private:
   // operator of `priority` with `value`, left to right.
   void reduce(std::int64_t &value, char priority) {
     while (top_ > 0 && pending_[top_ - 1].priority >= priority) {
-      const WorkEntry &left = pending_[--top_];
+      const Pending &left = pending_[--top_];
       value = arithmetic(left.value, left.op, value);
     }
   }
 
   Run &run_;
-  const std::uint8_t *bytes_;
-  int next_;
-  int length_;
+  const std::uint8_t *next_;
+  const std::uint8_t *end_;
   std::size_t top_ = 0;
   std::uint32_t operators_ = 0;
+  // An operator and its left operand, waiting for what binds more tightly.
+  struct Pending {
+    char op;
+    char priority;
+    std::int64_t value;
+  };
   // Each pending operator binds more tightly than the one below it, so
   // there are at most as many as there are priorities.
-  WorkEntry pending_[5];
+  Pending pending_[5];
 };
 
 // Out of line, so that the other paths do not set up the evaluator's frame.
