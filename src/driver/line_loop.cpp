@@ -91,7 +91,7 @@ scanAndRememberWord(Run &run, RememberedWord &kept, std::uint64_t bytes) {
   return word;
 }
 
-// Elsewhere by the bytes it is made of.
+// On any other line it is remembered by the bytes it is made of.
 CommandWord readUnstoredCommandWord(Run &run) {
   std::uint64_t bytes;
   if (!bytesAhead(run, bytes))

@@ -12,12 +12,12 @@ struct PlainRun {
   std::uint32_t lines;          // how many lines it holds
 };
 
-// How whole 64-byte chunks are looked at: with the vectors every processor
-// of its kind has, or with wider ones chosen when the run starts.
 // Whether an LF comes before any '%' within a line's worth of bytes from
 // `next`: the usual line with a command holds its '%' before its first LF.
 bool lineFeedFirst(const std::uint8_t *next, const std::uint8_t *end);
 
+// How whole 64-byte chunks are looked at: with the vectors every processor
+// of its kind has, or with wider ones chosen when the run starts.
 enum class ChunkWidth { Narrow, Wide };
 // The widest this processor has.
 ChunkWidth widestChunks();
