@@ -46,6 +46,7 @@ struct RecordedExpression {
   std::uint32_t peak = 0;     // the most stack the steps hold at once
   std::vector<ExpressionStep> steps;
   std::vector<ExpressionStep> folded; // the steps when nothing is reserved
+  bool isShort = false; // folded holds one operand, maybe applied to another
 };
 
 // An expression of text that is not stored but read again with the same

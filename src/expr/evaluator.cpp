@@ -474,13 +474,42 @@ std::int64_t replaySteps(Run &run, const std::vector<ExpressionStep> &steps) {
   return value;
 }
 
+// Whether the folded steps are one operand, or one operand applied to a
+// second that ends the expression.
+bool isShort(const std::vector<ExpressionStep> &folded) {
+  if (folded.size() != 2 || !isOperand(folded[0]))
+    return false;
+  const ExpressionStep &last = folded[1];
+  return last.kind == ExpressionStep::EndSingle ||
+         ((last.kind == ExpressionStep::ApplyFetch ||
+           last.kind == ExpressionStep::ApplyNumber) &&
+          last.ends);
+}
+
+std::int64_t operandOf(Run &run, const ExpressionStep &step) {
+  if (step.kind == ExpressionStep::Fetch ||
+      step.kind == ExpressionStep::ApplyFetch)
+    return fetchNumeric(run, step.name, step.nameBit);
+  return step.value;
+}
+
+// replaySteps<false> for short folded steps, without a work stack.
+std::int64_t replayShort(Run &run, const std::vector<ExpressionStep> &folded) {
+  std::int64_t value = operandOf(run, folded[0]);
+  const ExpressionStep &last = folded[1];
+  if (last.kind == ExpressionStep::EndSingle)
+    return value;
+  return arithmetic(value, last.op, operandOf(run, last));
+}
+
 // Takes the steps kept for an expression: the same values read, the same
 // storage reserved and released in the same order, and the read position
 // and state left as the bytes left them.
 Evaluation replay(Run &run, const RecordedExpression &kept) {
-  std::int64_t value = run.storage.freeBytes() >= kept.peak
-                           ? replaySteps<false>(run, kept.folded)
-                           : replaySteps<true>(run, kept.steps);
+  std::int64_t value = run.storage.freeBytes() < kept.peak
+                           ? replaySteps<true>(run, kept.steps)
+                       : kept.isShort ? replayShort(run, kept.folded)
+                                      : replaySteps<false>(run, kept.folded);
   // A finished expression leaves no name scanned and ';' as currentChar.
   run.source().position += kept.advance;
   run.currentChar = ';';
@@ -507,6 +536,7 @@ Evaluation evaluateAndRecord(Run &run, char terminator,
     kept.advance = static_cast<std::uint16_t>(run.source().position - from);
     kept.peak = peakReservation(kept.steps);
     kept.folded = foldSteps(kept.steps);
+    kept.isShort = isShort(kept.folded);
   }
   return {value, run.lastSeparator};
 }
