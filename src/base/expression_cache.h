@@ -35,6 +35,12 @@ struct ExpressionStep {
   std::uint32_t nameBit = 0; // of a Fetch: the name's storedNameBit
   std::int64_t value = 0;
   Name name{};
+  // Of a Fetch step taken again: where the variable was last found as a
+  // plain number, the scope searched and the shape stamp of its tables
+  // then (0: not found yet).
+  std::uint32_t hitEntry = 0;
+  LookupScope hitSearched = LookupScope::GLOBAL;
+  std::uint64_t hitShape = 0;
 };
 
 struct RecordedExpression {
