@@ -171,6 +171,11 @@ bool readStep(Run &run) {
 
 void sourceLineEndStep(Run &run) {
   InputSource &src = run.source();
+  // A line of a body or given line read to its end leaves nothing.
+  if (src.position >= src.length && !src.hasBlock()) {
+    src.length = src.position = 0;
+    return;
+  }
   if (src.position > src.length)
     src.position = src.length;
   skipEndOfFileMarks(src);
