@@ -697,18 +697,40 @@ Evaluation evaluate(Run &run, char terminator) {
   return evaluateAndRecord(run, terminator, kept, at);
 }
 
-Evaluation evaluateAgain(Run &run, char terminator, ExpressionByBytes &kept) {
+namespace {
+
+// Evaluates the bytes at the read position and keeps the steps with them.
+[[gnu::noinline]] Evaluation evaluateAndKeepBytes(Run &run, char terminator,
+                                                  ExpressionByBytes &kept) {
   const InputSource &src = run.source();
-  RecordedExpression &e = kept.expression;
   const std::uint8_t *from = src.buffer + src.position;
-  if (e.at != kNoEntry && e.taken == run.currentChar &&
-      e.terminator == terminator && src.length - src.position >= e.advance &&
-      std::equal(kept.bytes.begin(), kept.bytes.end(), from))
-    return replay(run, e);
+  RecordedExpression &e = kept.expression;
   Evaluation result = evaluateAndRecord(run, terminator, e, 0);
   if (e.at != kNoEntry)
     kept.bytes.assign(from, from + e.advance);
   return result;
+}
+
+// Whether the kept bytes stand at `from`; they are a few, compared one by
+// one without a call.
+bool sameBytes(const std::vector<std::uint8_t> &bytes,
+               const std::uint8_t *from) {
+  for (std::uint8_t b : bytes)
+    if (b != *from++)
+      return false;
+  return true;
+}
+
+} // namespace
+
+Evaluation evaluateAgain(Run &run, char terminator, ExpressionByBytes &kept) {
+  const InputSource &src = run.source();
+  RecordedExpression &e = kept.expression;
+  if (e.at != kNoEntry && e.taken == run.currentChar &&
+      e.terminator == terminator && src.length - src.position >= e.advance &&
+      sameBytes(kept.bytes, src.buffer + src.position))
+    return replay(run, e);
+  return evaluateAndKeepBytes(run, terminator, kept);
 }
 
 std::int64_t readNumber(Run &run) {
