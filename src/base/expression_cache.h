@@ -35,6 +35,12 @@ struct ExpressionStep {
   std::uint32_t nameBit = 0; // of a Fetch: the name's storedNameBit
   std::int64_t value = 0;
   Name name{};
+  // Of a Fetch step taken again: where the variable was last found as a
+  // plain number, the scope searched and the shape stamp of its tables
+  // then (0: not found yet).
+  std::uint32_t hitEntry = 0;
+  LookupScope hitSearched = LookupScope::GLOBAL;
+  std::uint64_t hitShape = 0;
 };
 
 struct RecordedExpression {
@@ -46,6 +52,7 @@ struct RecordedExpression {
   std::uint32_t peak = 0;     // the most stack the steps hold at once
   std::vector<ExpressionStep> steps;
   std::vector<ExpressionStep> folded; // the steps when nothing is reserved
+  bool isShort = false; // folded holds one operand, maybe applied to another
 };
 
 // An expression of text that is not stored but read again with the same

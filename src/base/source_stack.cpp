@@ -27,9 +27,12 @@ InputSource &pushSource(Run &run, SourceKind kind) {
 
 void popSource(Run &run) {
   InputSource &src = run.source();
-  src.file.reset();
-  src.block.reset();
-  src.fileName.clear();
+  // Only a file source is given a file, a block and a name.
+  if (!src.isReplay()) {
+    src.file.reset();
+    src.block.reset();
+    src.fileName.clear();
+  }
   --run.sourceDepth;
   run.currentSource =
       run.sourceDepth > 0 ? run.sources[run.sourceDepth - 1].get() : nullptr;

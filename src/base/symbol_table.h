@@ -48,6 +48,10 @@ inline LookupScope searchedScope(const StorageArea &s, LookupScope scope) {
 }
 // Searches the tables of `scope` and remembers a hit.
 Lookup searchSymbol(const Run &run, LookupScope scope, const Name &name);
+// The shape stamp of the tables a lookup of the searched scope uses.
+inline std::uint64_t searchedShape(const StorageArea &s, LookupScope searched) {
+  return searched == LookupScope::GLOBAL ? s.globalShape : s.tableShape;
+}
 // The table a lookup of the searched scope looks in first.
 inline std::uint32_t firstTable(const StorageArea &s, LookupScope searched) {
   return searched == LookupScope::GLOBAL ? s.globalTable : s.currentTable;
@@ -73,10 +77,9 @@ inline Lookup lookupSymbol(const Run &run, LookupScope scope, const Name &name,
   LookupScope searched = searchedScope(s, scope);
   const RememberedHit &last = s.recentHits[nameBit % s.recentHits.size()];
   if (last.name == name && last.searched == searched) {
-    std::uint64_t shape =
-        searched == LookupScope::GLOBAL ? s.globalShape : s.tableShape;
-    if (last.shape == shape || (last.firstTable == firstTable(s, searched) &&
-                                stillInFirstTable(s, last)))
+    if (last.shape == searchedShape(s, searched) ||
+        (last.firstTable == firstTable(s, searched) &&
+         stillInFirstTable(s, last)))
       return {true, last.entry};
   }
   return searchSymbol(run, scope, name);

@@ -124,6 +124,18 @@ int openStandardInput(Run &run) {
   return 0;
 }
 
+namespace {
+
+// The counts of a line read from a replayed body.
+bool countReplayedLine(Run &run) {
+  spendBudget(run);
+  ++run.source().lineNumber;
+  run.lineContinues = false;
+  return true;
+}
+
+} // namespace
+
 bool readStep(Run &run) {
   run.keptLength = run.lineLength;
   for (;;) {
@@ -132,7 +144,7 @@ bool readStep(Run &run) {
     InputSource &src = run.source();
     if (src.isReplay()) {
       if (replayRead(run))
-        break;
+        return countReplayedLine(run);
       continue;
     }
     if (src.hasBlock())
@@ -150,8 +162,7 @@ bool readStep(Run &run) {
     src.givenLine = false;
     src.lineNumber = 1;
   } else {
-    if (!src.isReplay())
-      ++run.inputLineCount;
+    ++run.inputLineCount;
     ++src.lineNumber;
   }
   run.lineContinues = false;
@@ -160,6 +171,11 @@ bool readStep(Run &run) {
 
 void sourceLineEndStep(Run &run) {
   InputSource &src = run.source();
+  // A line of a body or given line read to its end leaves nothing.
+  if (src.position >= src.length && !src.hasBlock()) {
+    src.length = src.position = 0;
+    return;
+  }
   if (src.position > src.length)
     src.position = src.length;
   skipEndOfFileMarks(src);

@@ -22,7 +22,8 @@ void giveBackBody(Run &run, const InputSource &src) {
 
 // The end of a replay source after its last pass.
 void endReplaySource(Run &run) {
-  abandonRecording(run);
+  if (isRecordingOrSkipping(run.lineMode))
+    abandonRecording(run);
   dropCollection(run);
   bodyEnd(run, true);
   run.lineClassMax = CommandClass::None;

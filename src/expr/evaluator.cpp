@@ -412,20 +412,50 @@ foldSteps(const std::vector<ExpressionStep> &steps) {
   return folded;
 }
 
+// fetchNumeric for a Fetch step whose variable was not found where its
+// tables stand now: the lookup, which remembers a plain number's entry.
+[[gnu::noinline]] std::int64_t fetchAndKeep(Run &run, ExpressionStep &step) {
+  const StorageArea &s = run.storage;
+  Lookup hit = lookupSymbol(run, LookupScope::ALL, step.name, step.nameBit);
+  if (hit.found) {
+    SymbolEntry e = s.entry(hit.entry);
+    if (!(e.flags & (SYM_TEXT | SYM_SYSTEM))) {
+      step.hitSearched = searchedScope(s, LookupScope::ALL);
+      step.hitShape = searchedShape(s, step.hitSearched);
+      step.hitEntry = hit.entry;
+      return e.value;
+    }
+  }
+  return fetchNumericEntry(run, step.name, hit);
+}
+
+// fetchNumeric for a Fetch step. A plain number found before is read where
+// it was found while its tables keep their shape: entries move only when
+// the shape changes, and an entry in place never turns into a text or a
+// system variable.
+inline std::int64_t fetchKept(Run &run, ExpressionStep &step) {
+  const StorageArea &s = run.storage;
+  LookupScope searched = searchedScope(s, LookupScope::ALL);
+  if (step.hitShape == searchedShape(s, searched) &&
+      step.hitSearched == searched)
+    return s.entry(step.hitEntry).value;
+  return fetchAndKeep(run, step);
+}
+
 // The value of the kept steps. Reserving, each step reserves and releases
 // what the evaluator did, so that storage runs out at the same step; when
 // the peak fits, the steps leave stackTop where it was and need not.
 template <bool Reserving>
-std::int64_t replaySteps(Run &run, const std::vector<ExpressionStep> &steps) {
+std::int64_t replaySteps(Run &run, std::vector<ExpressionStep> &steps) {
   std::int64_t stack[kMaxEntries];
   std::size_t top = 0;
   std::int64_t value = 0;
   if constexpr (Reserving)
     reserveStack(run, kMarkerSize);
-  for (const ExpressionStep &step : steps) {
+  for (ExpressionStep &step : steps) {
     switch (step.kind) {
     case ExpressionStep::Fetch:
-      value = fetchNumeric(run, step.name, step.nameBit);
+      value = fetchKept(run, step);
       break;
     case ExpressionStep::Number:
       value = step.value;
@@ -460,7 +490,7 @@ std::int64_t replaySteps(Run &run, const std::vector<ExpressionStep> &steps) {
     case ExpressionStep::ApplyFetch:
     case ExpressionStep::ApplyNumber: {
       std::int64_t operand = step.kind == ExpressionStep::ApplyFetch
-                                 ? fetchNumeric(run, step.name, step.nameBit)
+                                 ? fetchKept(run, step)
                                  : step.value;
       std::int64_t result = arithmetic(value, step.op, operand);
       if (step.ends)
@@ -474,13 +504,42 @@ std::int64_t replaySteps(Run &run, const std::vector<ExpressionStep> &steps) {
   return value;
 }
 
+// Whether the folded steps are one operand, or one operand applied to a
+// second that ends the expression.
+bool isShort(const std::vector<ExpressionStep> &folded) {
+  if (folded.size() != 2 || !isOperand(folded[0]))
+    return false;
+  const ExpressionStep &last = folded[1];
+  return last.kind == ExpressionStep::EndSingle ||
+         ((last.kind == ExpressionStep::ApplyFetch ||
+           last.kind == ExpressionStep::ApplyNumber) &&
+          last.ends);
+}
+
+std::int64_t operandOf(Run &run, ExpressionStep &step) {
+  if (step.kind == ExpressionStep::Fetch ||
+      step.kind == ExpressionStep::ApplyFetch)
+    return fetchKept(run, step);
+  return step.value;
+}
+
+// replaySteps<false> for short folded steps, without a work stack.
+std::int64_t replayShort(Run &run, std::vector<ExpressionStep> &folded) {
+  std::int64_t value = operandOf(run, folded[0]);
+  ExpressionStep &last = folded[1];
+  if (last.kind == ExpressionStep::EndSingle)
+    return value;
+  return arithmetic(value, last.op, operandOf(run, last));
+}
+
 // Takes the steps kept for an expression: the same values read, the same
 // storage reserved and released in the same order, and the read position
 // and state left as the bytes left them.
-Evaluation replay(Run &run, const RecordedExpression &kept) {
-  std::int64_t value = run.storage.freeBytes() >= kept.peak
-                           ? replaySteps<false>(run, kept.folded)
-                           : replaySteps<true>(run, kept.steps);
+Evaluation replay(Run &run, RecordedExpression &kept) {
+  std::int64_t value = run.storage.freeBytes() < kept.peak
+                           ? replaySteps<true>(run, kept.steps)
+                       : kept.isShort ? replayShort(run, kept.folded)
+                                      : replaySteps<false>(run, kept.folded);
   // A finished expression leaves no name scanned and ';' as currentChar.
   run.source().position += kept.advance;
   run.currentChar = ';';
@@ -507,6 +566,7 @@ Evaluation evaluateAndRecord(Run &run, char terminator,
     kept.advance = static_cast<std::uint16_t>(run.source().position - from);
     kept.peak = peakReservation(kept.steps);
     kept.folded = foldSteps(kept.steps);
+    kept.isShort = isShort(kept.folded);
   }
   return {value, run.lastSeparator};
 }
@@ -648,18 +708,40 @@ Evaluation evaluate(Run &run, char terminator) {
   return evaluateAndRecord(run, terminator, kept, at);
 }
 
-Evaluation evaluateAgain(Run &run, char terminator, ExpressionByBytes &kept) {
+namespace {
+
+// Evaluates the bytes at the read position and keeps the steps with them.
+[[gnu::noinline]] Evaluation evaluateAndKeepBytes(Run &run, char terminator,
+                                                  ExpressionByBytes &kept) {
   const InputSource &src = run.source();
-  RecordedExpression &e = kept.expression;
   const std::uint8_t *from = src.buffer + src.position;
-  if (e.at != kNoEntry && e.taken == run.currentChar &&
-      e.terminator == terminator && src.length - src.position >= e.advance &&
-      std::equal(kept.bytes.begin(), kept.bytes.end(), from))
-    return replay(run, e);
+  RecordedExpression &e = kept.expression;
   Evaluation result = evaluateAndRecord(run, terminator, e, 0);
   if (e.at != kNoEntry)
     kept.bytes.assign(from, from + e.advance);
   return result;
+}
+
+// Whether the kept bytes stand at `from`; they are a few, compared one by
+// one without a call.
+bool sameBytes(const std::vector<std::uint8_t> &bytes,
+               const std::uint8_t *from) {
+  for (std::uint8_t b : bytes)
+    if (b != *from++)
+      return false;
+  return true;
+}
+
+} // namespace
+
+Evaluation evaluateAgain(Run &run, char terminator, ExpressionByBytes &kept) {
+  const InputSource &src = run.source();
+  RecordedExpression &e = kept.expression;
+  if (e.at != kNoEntry && e.taken == run.currentChar &&
+      e.terminator == terminator && src.length - src.position >= e.advance &&
+      sameBytes(kept.bytes, src.buffer + src.position))
+    return replay(run, e);
+  return evaluateAndKeepBytes(run, terminator, kept);
 }
 
 std::int64_t readNumber(Run &run) {

@@ -105,8 +105,6 @@ Next recordingCommand(Run &run, CommandNumber command) {
 }
 
 void abandonRecording(Run &run) {
-  if (!isRecordingOrSkipping(run.lineMode))
-    return;
   reportX(run, "still in RPT/RPTN/MACRO at MEND/REND/EXECUTE\n");
   if (run.lineMode == LineMode::RecordMacro)
     releaseStack(run, kEntrySize);
