@@ -37,8 +37,8 @@ std::int64_t fetchNumeric(Run &run, const Name &name) {
   return fetchNumeric(run, name, storedNameBit(name));
 }
 
-std::optional<SymbolEntry> fetchText(Run &run, const Name &name) {
-  Lookup hit = lookupSymbol(run, LookupScope::ALL, name);
+std::optional<SymbolEntry> fetchTextEntry(Run &run, const Name &name,
+                                          Lookup hit) {
   if (!hit.found) {
     reportName(run, "Text-Variable nicht definiert : %.*s\n", name);
     return std::nullopt;

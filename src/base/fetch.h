@@ -26,8 +26,21 @@ inline std::int64_t fetchNumeric(Run &run, const Name &name,
   return fetchNumericEntry(run, name, hit);
 }
 std::int64_t fetchNumeric(Run &run, const Name &name);
+// fetchText once the lookup is made: the entry of a system variable, or a
+// reported error.
+std::optional<SymbolEntry> fetchTextEntry(Run &run, const Name &name,
+                                          Lookup hit);
 // The text variable's entry (its value is where the text begins, its
-// length the text's length), or nothing after a reported error.
-std::optional<SymbolEntry> fetchText(Run &run, const Name &name);
+// length the text's length), or nothing after a reported error. A plain
+// text variable is read inline.
+inline std::optional<SymbolEntry> fetchText(Run &run, const Name &name) {
+  Lookup hit = lookupSymbol(run, LookupScope::ALL, name);
+  if (hit.found) {
+    SymbolEntry e = run.storage.entry(hit.entry);
+    if ((e.flags & (SYM_TEXT | SYM_SYSTEM)) == SYM_TEXT)
+      return e;
+  }
+  return fetchTextEntry(run, name, hit);
+}
 
 } // namespace veldran
