@@ -254,9 +254,6 @@ PlainRun findPlainRun(const std::uint8_t *next, const std::uint8_t *end,
                       bool fileEnded, std::uint64_t maxLines,
                       ChunkWidth width) {
   PlainRun run{next, next, 0};
-  // The usual line with a command holds its '%' before its first LF.
-  if (!lineFeedFirst(next, end))
-    return run;
   // Whole chunks hold lines that start early enough in the block.
   std::ptrdiff_t span = end - next;
   if (!fileEnded)
