@@ -261,9 +261,31 @@ bool copyPlainLines(Run &run) {
 }
 
 // Appends the plain bytes from `position` up to the next '%' or CR and
-// returns where they end.
+// returns where they end. With vectors, sixteen bytes are looked at and
+// copied in one step while the line buffer has room for them: what is
+// copied behind the '%' or CR lies beyond the line's length, for later
+// appends to overwrite.
 int copyPlainRun(Run &run, const std::uint8_t *bytes, int position,
                  int length) {
+#if defined(__SSE2__)
+  const __m128i percent = _mm_set1_epi8('%');
+  const __m128i cr = _mm_set1_epi8(static_cast<char>(CR));
+  while (length - position >= 16 && kLineMax - run.lineLength >= 16) {
+    __m128i chunk =
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + position));
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i *>(run.lineBuffer + run.lineLength), chunk);
+    auto marks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(
+        _mm_cmpeq_epi8(chunk, percent), _mm_cmpeq_epi8(chunk, cr))));
+    if (marks != 0) {
+      int plain = std::countr_zero(marks);
+      run.lineLength += plain;
+      return position + plain;
+    }
+    run.lineLength += 16;
+    position += 16;
+  }
+#endif
   if (position >= length || bytes[position] == '%' || bytes[position] == CR)
     return position;
   int stop = findSpecial(bytes, position + 1, length);

@@ -579,6 +579,47 @@ Evaluation evaluateAndRecord(Run &run, char terminator,
 // evaluator's work stack are left to the evaluator, with nothing read or
 // reserved. Returns false then. Otherwise the state is what the evaluator
 // leaves, its reservations all released.
+// The evaluator holds at most an entry per operator and the end's; where
+// storage is too short for them, it is left to report that.
+bool roomForEvaluator(const Run &run, std::uint32_t operators) {
+  return run.storage.freeBytes() >=
+         kMarkerSize + kEvalEntrySize * (operators + 1);
+}
+
+// Leaves the state as the evaluator leaves it after an expression whose
+// separator was read just before `next`.
+void endFlat(Run &run, const std::uint8_t *next, Evaluation value,
+             Evaluation &result) {
+  InputSource &src = run.source();
+  src.position = static_cast<int>(next - src.buffer);
+  run.currentChar = ';';
+  run.lastSeparator = value.separator;
+  run.scannedName.fill(' ');
+  result = value;
+}
+
+// A lone decimal number ended by ';' or ',' (a column, a width): the
+// FlatExpression's work without its set-up.
+bool loneNumber(Run &run, Evaluation &result) {
+  const InputSource &src = run.source();
+  std::uint8_t c = run.currentChar;
+  if (c < '0' || c > '9')
+    return false;
+  const std::uint8_t *next = src.buffer + src.position;
+  const std::uint8_t *end = src.buffer + src.length;
+  std::uint64_t number = 0;
+  do {
+    number = number * 10 + (c - '0');
+    if (next == end)
+      return false;
+    c = *next++;
+  } while (c >= '0' && c <= '9');
+  if ((c != ';' && c != ',') || !roomForEvaluator(run, 0))
+    return false;
+  endFlat(run, next, {static_cast<std::int64_t>(number), c}, result);
+  return true;
+}
+
 class FlatExpression {
 public:
   explicit FlatExpression(Run &run)
@@ -600,17 +641,10 @@ public:
       pending_[top_++] = {op.character, op.priority, value};
       ++operators_;
     }
-    // The evaluator holds at most an entry per operator and the end's.
-    if (run_.storage.freeBytes() <
-        kMarkerSize + kEvalEntrySize * (operators_ + 1))
+    if (!roomForEvaluator(run_, operators_))
       return false;
     reduce(value, 0);
-    InputSource &src = run_.source();
-    src.position = static_cast<int>(next_ - src.buffer);
-    run_.currentChar = ';';
-    run_.lastSeparator = c;
-    run_.scannedName.fill(' ');
-    result = {value, c};
+    endFlat(run_, next_, {value, c}, result);
     return true;
   }
 
@@ -699,8 +733,12 @@ private:
 
 Evaluation evaluate(Run &run, char terminator) {
   std::uint32_t at = storedReadPlace(run.source());
-  if (at == kNotStored)
+  if (at == kNotStored) {
+    Evaluation lone;
+    if (loneNumber(run, lone))
+      return lone;
     return evaluateBytes(run, terminator);
+  }
   RecordedExpression &kept = run.expressionCache.slot(at);
   if (kept.at == at && kept.taken == run.currentChar &&
       kept.terminator == terminator)

@@ -32,7 +32,7 @@ namespace veldran {
 
 namespace {
 
-constexpr std::size_t kFileBufferSize = 64 * 1024;
+constexpr std::size_t kFileBufferSize = 256 * 1024;
 constexpr std::size_t kDirectWrite = 16 * 1024;
 constexpr std::size_t kConsoleBufferSize = 64 * 1024;
 constexpr std::size_t kStdinBufferSize = 4 * 1024;
