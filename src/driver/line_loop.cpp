@@ -267,6 +267,8 @@ bool copyPlainLines(Run &run) {
 // appends to overwrite.
 int copyPlainRun(Run &run, const std::uint8_t *bytes, int position,
                  int length) {
+  if (position >= length || bytes[position] == '%' || bytes[position] == CR)
+    return position;
 #if defined(__SSE2__)
   const __m128i percent = _mm_set1_epi8('%');
   const __m128i cr = _mm_set1_epi8(static_cast<char>(CR));
@@ -286,9 +288,7 @@ int copyPlainRun(Run &run, const std::uint8_t *bytes, int position,
     position += 16;
   }
 #endif
-  if (position >= length || bytes[position] == '%' || bytes[position] == CR)
-    return position;
-  int stop = findSpecial(bytes, position + 1, length);
+  int stop = findSpecial(bytes, position, length);
   appendBytes(run, bytes + position, stop - position);
   return stop;
 }
