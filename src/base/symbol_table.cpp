@@ -224,11 +224,9 @@ void giveBackText(Run &run, std::uint32_t offset) {
   run.storage.textTop = offset;
 }
 
-const std::uint8_t *textBytes(Run &run, const SymbolEntry &entry) {
-  if (entry.value == kFileNameText)
-    return reinterpret_cast<const std::uint8_t *>(
-        nearestFileSource(run).fileName.data());
-  return run.storage.at(static_cast<std::uint32_t>(entry.value));
+const std::uint8_t *fileNameBytes(Run &run) {
+  return reinterpret_cast<const std::uint8_t *>(
+      nearestFileSource(run).fileName.data());
 }
 
 } // namespace veldran

@@ -109,7 +109,13 @@ bool appendText(Run &run, const std::uint8_t *bytes, std::uint32_t n);
 // Gives back the text from `offset` to textTop, which becomes `offset`.
 void giveBackText(Run &run, std::uint32_t offset);
 
+// The bytes of $INPFILN's value: the name of the nearest file read.
+const std::uint8_t *fileNameBytes(Run &run);
 // The bytes of a text value that a fetch delivered.
-const std::uint8_t *textBytes(Run &run, const SymbolEntry &entry);
+inline const std::uint8_t *textBytes(Run &run, const SymbolEntry &entry) {
+  if (entry.value == kFileNameText)
+    return fileNameBytes(run);
+  return run.storage.at(static_cast<std::uint32_t>(entry.value));
+}
 
 } // namespace veldran
