@@ -125,6 +125,7 @@ const Row kMessages[] = {
     {"12AB;", 0, "in Ausdruck kein Operator gefunden\n"},
     {"1(2);", 0, "in Ausdruck kein Operator gefunden\n"},
     {"(1)2;", 0, "in Ausdruck kein Operator gefunden\n"},
+    {"(1)9;", 0, "in Ausdruck kein Operator gefunden\n"},
     {"(1+);", 0, "in Ausdruck kein Operator gefunden\n"},
     {"*2;", 0, "in Ausdruck kein Symbol bzw. Zahl gefunden\n"},
     {"UNDEF+1;", 1, "numerische Variable nicht definiert : UNDEF\n"},

@@ -91,8 +91,10 @@ const Row kRows[] = {
     {"%RPT\r\nbody\r\n%REXIT\r\n%REND\r\n", 21, "17/4", kBody, "body\r\n"},
     {"%RPT\r\nbody\r\n%REXIT\r\n%REND\r\n", 7, "15/2", kStack},
     {"%RPTN 2;\r\nb\r\n%REND\r\n", 19, "15/2", kStack, "b\r\nb\r\n"},
-    // The expression kept at the first pass reserves as it did when read.
-    {"%RPTN 3;\r\n%SET X=1+2*3&4^5|6;\r\n%DEFT V:abcdefgh\r\n%REND\r\n", 240,
+    // The expression kept at the first pass reserves as it did when read,
+    // and gives all of it back at every pass (each pass's DEFT keeps its 8
+    // bytes of text).
+    {"%RPTN 9;\r\n%SET X=1+2*3&4^5|6;\r\n%DEFT V:abcdefgh\r\n%REND\r\n", 288,
      "18/1", kStack, ""},
     {"%P0;\r\n", 45, "15/2", kStack, "<>\r\n"},
     {"%P0;\r\n", 31, "15/2", kStack},
