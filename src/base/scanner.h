@@ -123,6 +123,54 @@ inline bool readName(Run &run) {
   return false;
 }
 void skipBlanks(Run &run);
+
+// Literal arguments (digits and punctuation, as in INT's "(5):") read
+// straight from the bytes ahead, currentChar first, without the read state.
+// A command tries them first; where anything else stands, or the bytes run
+// out, it reads nothing (take is never called) and the command takes the
+// general way, which reports what is wrong. take leaves the read state as
+// the general way leaves it: currentChar the byte behind the arguments. Both
+// users scan a name next, which replaces scannedName.
+class LiteralReader {
+public:
+  explicit LiteralReader(const Run &run)
+      : current_(run.currentChar),
+        next_(run.currentSource->buffer + run.currentSource->position),
+        end_(run.currentSource->buffer + run.currentSource->length) {}
+  // Steps over `expected` where it stands.
+  bool skip(std::uint8_t expected) { return current_ == expected && advance(); }
+  // Decimal digits, at least one, wrapping around as readNumber does.
+  bool number(std::int64_t &value) {
+    if (current_ < '0' || current_ > '9')
+      return false;
+    std::uint64_t v = 0;
+    do {
+      v = v * 10 + (current_ - '0');
+      if (!advance())
+        return false;
+    } while (current_ >= '0' && current_ <= '9');
+    value = static_cast<std::int64_t>(v);
+    return true;
+  }
+  std::uint8_t current() const { return current_; }
+  void take(Run &run) const {
+    InputSource &src = run.source();
+    src.position = static_cast<int>(next_ - src.buffer);
+    run.currentChar = current_;
+  }
+
+private:
+  bool advance() {
+    if (next_ == end_)
+      return false;
+    current_ = *next_++;
+    return true;
+  }
+  std::uint8_t current_;
+  const std::uint8_t *next_;
+  const std::uint8_t *end_;
+};
+
 // Reports a missing ';' behind a name.
 void checkTerminator(Run &run);
 

@@ -74,17 +74,37 @@ void appendNumber(Run &run, std::int64_t value, std::int64_t width) {
   run.lineLength += static_cast<int>(end - begin);
 }
 
+// The expression behind the ':', evaluated and appended.
+Next appendValue(Run &run, std::int64_t width) {
+  reserveStack(run, kIntWorkRecordSize);
+  appendNumber(run, evaluate(run, ';').value, width);
+  releaseStack(run, kIntWorkRecordSize);
+  return Next::GoOn;
+}
+
 Next syntaxError(Run &run) {
   report(run, "nach INT kein : oder (nnn)\n");
   return Next::GoOn;
 }
 
+// A width of digits from 1 to 16 in parentheses, and the ':' behind it.
+bool literalWidth(Run &run, std::int64_t &width) {
+  LiteralReader r(run);
+  if (!r.skip('(') || !r.number(width) || width < 1 || width > kMaxWidth ||
+      !r.skip(')') || !r.skip(':'))
+    return false;
+  r.take(run);
+  return true;
+}
+
 } // namespace
 
 Next cmdInt(Run &run) {
+  std::int64_t width = 0;
+  if (literalWidth(run, width))
+    return appendValue(run, width);
   if (readName(run))
     return syntaxError(run);
-  std::int64_t width = 0;
   if (run.currentChar == '(') {
     nextChar(run);
     if (readName(run)) {
@@ -103,10 +123,7 @@ Next cmdInt(Run &run) {
   if (run.currentChar != ':')
     return syntaxError(run);
   nextChar(run);
-  reserveStack(run, kIntWorkRecordSize);
-  appendNumber(run, evaluate(run, ';').value, width);
-  releaseStack(run, kIntWorkRecordSize);
-  return Next::GoOn;
+  return appendValue(run, width);
 }
 
 } // namespace veldran

@@ -25,19 +25,47 @@ std::int64_t readOperand(Run &run) {
   return readNumber(run);
 }
 
+bool inPlace(std::int64_t n) { return n >= 1 && n <= kMaxPosition; }
+
+// A position and length of digits in parentheses, and the ':' behind them.
+bool literalPlace(Run &run, std::int64_t &start, std::int64_t &maxLength) {
+  LiteralReader r(run);
+  std::int64_t position = 0;
+  if (!r.skip('(') || !r.number(position) || !inPlace(position))
+    return false;
+  if (r.skip(',') && (!r.number(maxLength) || !inPlace(maxLength)))
+    return false;
+  if (!r.skip(')') || !r.skip(':'))
+    return false;
+  r.take(run);
+  start = position - 1;
+  return true;
+}
+
+// The variable's name behind the ':'; throws SyntaxError.
+void readVariable(Run &run, const char *syntax) {
+  if (!readName(run))
+    throw SyntaxError{syntax};
+  checkTerminator(run);
+}
+
 // Parses the command up to the variable name; throws SyntaxError.
 void parse(Run &run, std::int64_t &start, std::int64_t &maxLength) {
   const char *syntax = "nach TEXT falsche Syntax\n";
+  if (literalPlace(run, start, maxLength)) {
+    readVariable(run, syntax);
+    return;
+  }
   if (readName(run))
     throw SyntaxError{syntax};
   if (run.currentChar == '(') {
     std::int64_t position = readOperand(run);
-    if (position < 1 || position > kMaxPosition)
+    if (!inPlace(position))
       throw SyntaxError{"TEXT - Angabe Position falsch\n"};
     start = position - 1;
     if (run.currentChar == ',') {
       maxLength = readOperand(run);
-      if (maxLength < 1 || maxLength > kMaxPosition)
+      if (!inPlace(maxLength))
         throw SyntaxError{"TEXT - Angabe L\x84nge falsch\n"};
     }
     if (run.currentChar != ')')
@@ -47,9 +75,7 @@ void parse(Run &run, std::int64_t &start, std::int64_t &maxLength) {
   if (run.currentChar != ':')
     throw SyntaxError{syntax};
   nextChar(run);
-  if (!readName(run))
-    throw SyntaxError{syntax};
-  checkTerminator(run);
+  readVariable(run, syntax);
 }
 
 } // namespace
