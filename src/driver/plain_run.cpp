@@ -164,29 +164,100 @@ wideBits(__m256i low, __m256i high, __m256i byte) {
   return std::uint64_t{highBits} << 32 | lowBits;
 }
 
-[[gnu::target("avx2,bmi,popcnt")]] ChunkScan
-takeWideChunks(const std::uint8_t *next, std::ptrdiff_t span,
-               std::uint64_t maxLines) {
+// The masks of the chunk at `chunk`, 32 bytes at a time.
+[[gnu::target("avx2,bmi,popcnt"), gnu::always_inline]] inline ChunkMasks
+wideMasks(const std::uint8_t *chunk) {
   const __m256i lf = _mm256_set1_epi8(static_cast<char>(LF));
   const __m256i cr = _mm256_set1_epi8(static_cast<char>(CR));
   const __m256i mark = _mm256_set1_epi8(static_cast<char>(kEndOfFileMark));
   const __m256i percent = _mm256_set1_epi8('%');
-  ChunkScan scan{next, 0, 0};
-  for (std::ptrdiff_t at = 0; at + kChunk <= span; at += kChunk) {
-    const std::uint8_t *chunk = next + at;
-    __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(chunk));
-    __m256i high =
-        _mm256_loadu_si256(reinterpret_cast<const __m256i *>(chunk + 32));
-    __m256i marks =
-        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(low, mark),
-                                        _mm256_cmpeq_epi8(high, mark)),
-                        _mm256_or_si256(_mm256_cmpeq_epi8(low, percent),
-                                        _mm256_cmpeq_epi8(high, percent)));
-    ChunkMasks masks{wideBits(low, high, lf), wideBits(low, high, cr),
-                     !_mm256_testz_si256(marks, marks)};
-    if (!takeChunk(scan, chunk, masks, maxLines))
-      break;
+  __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(chunk));
+  __m256i high =
+      _mm256_loadu_si256(reinterpret_cast<const __m256i *>(chunk + 32));
+  __m256i marks =
+      _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(low, mark),
+                                      _mm256_cmpeq_epi8(high, mark)),
+                      _mm256_or_si256(_mm256_cmpeq_epi8(low, percent),
+                                      _mm256_cmpeq_epi8(high, percent)));
+  return {wideBits(low, high, lf), wideBits(low, high, cr),
+          !_mm256_testz_si256(marks, marks)};
+}
+
+// The bytes of 32 at `at` that end a run: a '%', an end-of-file mark, an
+// LF whose byte before is no CR. Also gives the LFs.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i
+runEnds(const std::uint8_t *at, __m256i &feeds) {
+  __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+  __m256i before =
+      _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at - 1));
+  feeds = _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(static_cast<char>(LF)));
+  __m256i bare = _mm256_andnot_si256(
+      _mm256_cmpeq_epi8(before, _mm256_set1_epi8(static_cast<char>(CR))),
+      feeds);
+  __m256i marks = _mm256_or_si256(
+      _mm256_cmpeq_epi8(bytes,
+                        _mm256_set1_epi8(static_cast<char>(kEndOfFileMark))),
+      _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('%')));
+  return _mm256_or_si256(bare, marks);
+}
+
+// Four chunks in one step, whose byte before lies in the run: what ends a
+// run gathered in one vector and asked about once, the lengths and the
+// count of the lines checked as takeChunk checks them. Takes all four, or
+// nothing where any of them would stop the run.
+constexpr std::ptrdiff_t kGroup = 4 * kChunk;
+
+[[gnu::target("avx2,bmi,popcnt"), gnu::always_inline]] inline bool
+takeGroup(ChunkScan &scan, const std::uint8_t *group, std::uint64_t maxLines) {
+  __m256i ends = _mm256_setzero_si256();
+  const std::uint8_t *lineStart = scan.lineStart;
+  std::uint64_t lines = scan.lines;
+  bool tooLong = false;
+  for (std::ptrdiff_t at = 0; at < kGroup; at += kChunk) {
+    const std::uint8_t *chunk = group + at;
+    __m256i lowFeeds;
+    __m256i highFeeds;
+    ends = _mm256_or_si256(ends, runEnds(chunk, lowFeeds));
+    ends = _mm256_or_si256(ends, runEnds(chunk + 32, highFeeds));
+    std::uint64_t feeds =
+        std::uint64_t{
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(highFeeds))}
+            << 32 |
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(lowFeeds));
+    tooLong |= chunk + std::countr_zero(feeds) - lineStart >= kLineMax;
+    lines += static_cast<std::uint64_t>(std::popcount(feeds));
+    // Without a branch, as in takeChunk.
+    const std::uint8_t *afterLast =
+        chunk + kChunk - std::countl_zero(feeds | 1);
+    lineStart +=
+        (afterLast - lineStart) & -static_cast<std::ptrdiff_t>(feeds != 0);
   }
+  if (!_mm256_testz_si256(ends, ends) || tooLong || lines > maxLines)
+    return false;
+  scan.lineStart = lineStart;
+  scan.lines = lines;
+  scan.crBefore = group[kGroup - 1] == CR;
+  return true;
+}
+
+[[gnu::target("avx2,bmi,popcnt")]] ChunkScan
+takeWideChunks(const std::uint8_t *next, std::ptrdiff_t span,
+               std::uint64_t maxLines) {
+  ChunkScan scan{next, 0, 0};
+  std::ptrdiff_t at = 0;
+  // The first chunk alone: the byte before it may lie outside the block.
+  if (span >= kChunk) {
+    if (!takeChunk(scan, next, wideMasks(next), maxLines))
+      return scan;
+    at = kChunk;
+  }
+  // Where a group would stop the run, its chunks are taken one by one.
+  for (; at + kGroup <= span && takeGroup(scan, next + at, maxLines);
+       at += kGroup) {
+  }
+  for (; at + kChunk <= span; at += kChunk)
+    if (!takeChunk(scan, next + at, wideMasks(next + at), maxLines))
+      break;
   return scan;
 }
 #endif

@@ -76,5 +76,31 @@ TEST(PlainRun, EveryChunkWidthTakesTheLinesOneByOneWould) {
   }
 }
 
+// A CR two bytes before the end of the first four chunks after the first
+// one, a bare LF just behind them, and a '%' in the four after: the chunks
+// behind a group are judged by the group's last byte.
+TEST(PlainRun, ALineFeedJustBehindAGroupOfChunksIsJudgedByTheByteBeforeIt) {
+  std::string text;
+  while (text.size() < 318)
+    text += "aaaa\r\n";
+  text.resize(318);
+  text += "\rx\n";
+  while (text.size() < 400)
+    text += "bbbb\r\n";
+  text += "%\r\n";
+  while (text.size() < 900)
+    text += "cccc\r\n";
+  const auto *block = reinterpret_cast<const std::uint8_t *>(text.data());
+  const std::uint8_t *end = block + text.size();
+  std::vector<ChunkWidth> widths{ChunkWidth::Narrow, widestChunks()};
+  PlainRun expected = lineByLine(block, end, true, UINT64_MAX);
+  ASSERT_EQ(expected.end, block + 318);
+  for (ChunkWidth width : widths) {
+    PlainRun found = findPlainRun(block, end, true, UINT64_MAX, width);
+    EXPECT_EQ(found.lines, expected.lines);
+    EXPECT_EQ(found.end, expected.end);
+  }
+}
+
 } // namespace
 } // namespace veldran
