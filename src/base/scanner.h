@@ -128,9 +128,9 @@ void skipBlanks(Run &run);
 // straight from the bytes ahead, currentChar first, without the read state.
 // A command tries them first; where anything else stands, or the bytes run
 // out, it reads nothing (take is never called) and the command takes the
-// general way, which reports what is wrong. take leaves the read state as
-// the general way leaves it: currentChar the byte behind the arguments. Both
-// users scan a name next, which replaces scannedName.
+// general way, which reports what is wrong. take leaves the read position
+// and currentChar as the general way leaves them, on the byte behind the
+// arguments; scannedName is the caller's to set.
 class LiteralReader {
 public:
   explicit LiteralReader(const Run &run)

@@ -571,14 +571,6 @@ Evaluation evaluateAndRecord(Run &run, char terminator,
   return {value, run.lastSeparator};
 }
 
-// The common expression read and computed in one pass over its bytes:
-// names of plain numeric variables and decimal numbers joined by binary
-// operators other than '/', ended by ';' or ','. Lookups and arithmetic
-// change nothing a user sees, so any other expression, a name that a fetch
-// would report or read as a system value, and storage too short for the
-// evaluator's work stack are left to the evaluator, with nothing read or
-// reserved. Returns false then. Otherwise the state is what the evaluator
-// leaves, its reservations all released.
 // The evaluator holds at most an entry per operator and the end's; where
 // storage is too short for them, it is left to report that.
 bool roomForEvaluator(const Run &run, std::uint32_t operators) {
@@ -586,12 +578,9 @@ bool roomForEvaluator(const Run &run, std::uint32_t operators) {
          kMarkerSize + kEvalEntrySize * (operators + 1);
 }
 
-// Leaves the state as the evaluator leaves it after an expression whose
-// separator was read just before `next`.
-void endFlat(Run &run, const std::uint8_t *next, Evaluation value,
-             Evaluation &result) {
-  InputSource &src = run.source();
-  src.position = static_cast<int>(next - src.buffer);
+// Leaves the rest of the state as the evaluator leaves it, once the read
+// position stands behind the expression's separator.
+void endFlat(Run &run, Evaluation value, Evaluation &result) {
   run.currentChar = ';';
   run.lastSeparator = value.separator;
   run.scannedName.fill(' ');
@@ -601,25 +590,26 @@ void endFlat(Run &run, const std::uint8_t *next, Evaluation value,
 // A lone decimal number ended by ';' or ',' (a column, a width): the
 // FlatExpression's work without its set-up.
 bool loneNumber(Run &run, Evaluation &result) {
-  const InputSource &src = run.source();
-  std::uint8_t c = run.currentChar;
-  if (c < '0' || c > '9')
+  LiteralReader r(run);
+  std::int64_t number = 0;
+  if (!r.number(number))
     return false;
-  const std::uint8_t *next = src.buffer + src.position;
-  const std::uint8_t *end = src.buffer + src.length;
-  std::uint64_t number = 0;
-  do {
-    number = number * 10 + (c - '0');
-    if (next == end)
-      return false;
-    c = *next++;
-  } while (c >= '0' && c <= '9');
-  if ((c != ';' && c != ',') || !roomForEvaluator(run, 0))
+  std::uint8_t separator = r.current();
+  if ((separator != ';' && separator != ',') || !roomForEvaluator(run, 0))
     return false;
-  endFlat(run, next, {static_cast<std::int64_t>(number), c}, result);
+  r.take(run);
+  endFlat(run, {number, separator}, result);
   return true;
 }
 
+// The common expression read and computed in one pass over its bytes:
+// names of plain numeric variables and decimal numbers joined by binary
+// operators other than '/', ended by ';' or ','. Lookups and arithmetic
+// change nothing a user sees, so any other expression, a name that a fetch
+// would report or read as a system value, and storage too short for the
+// evaluator's work stack are left to the evaluator, with nothing read or
+// reserved. Returns false then. Otherwise the state is what the evaluator
+// leaves, its reservations all released.
 class FlatExpression {
 public:
   explicit FlatExpression(Run &run)
@@ -644,7 +634,9 @@ public:
     if (!roomForEvaluator(run_, operators_))
       return false;
     reduce(value, 0);
-    endFlat(run_, next_, {value, c}, result);
+    InputSource &src = run_.source();
+    src.position = static_cast<int>(next_ - src.buffer);
+    endFlat(run_, {value, c}, result);
     return true;
   }
 
