@@ -7,6 +7,7 @@
 #include "base/symbol_table.h"
 #include "driver/command_table.h"
 #include "driver/console_commands.h"
+#include "base/output_writes.h"
 #include "driver/plain_run.h"
 #include "driver/reading.h"
 #include "exec/exec_commands.h"
@@ -205,12 +206,6 @@ int findSpecial(const std::uint8_t *buffer, int from, int end) {
   return i;
 }
 
-void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
-  int error = 0;
-  if (count > 0 && !run.output->write(bytes, count, error))
-    outputFailed(run, error);
-}
-
 void writeLine(Run &run) {
   writeBytes(run, run.lineBuffer, static_cast<std::size_t>(run.lineLength));
   ++run.outputLineNumber;
@@ -242,7 +237,7 @@ bool copyPlainLines(Run &run) {
   if (plain.lines == 0)
     return false;
   std::uint32_t lines = plain.lines;
-  writeBytes(run, first, static_cast<std::size_t>(plain.end - first));
+  writePlainRun(run, src, first, static_cast<std::size_t>(plain.end - first));
   // The read step counted the first line; the others are counted here.
   if (run.limits.lineBudget)
     run.limits.lineBudget -= lines - 1;

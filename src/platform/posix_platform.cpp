@@ -21,6 +21,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -148,6 +149,32 @@ bool writeAll(int fd, const void *bytes, std::size_t count, int &error) {
     }
     p += n;
     count -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes all bytes of the pieces in order, continuing after partial writes
+// and interruptions.
+bool writeAllPieces(int fd, iovec *pieces, int count, int &error) {
+  while (count > 0) {
+    ssize_t n = ::writev(fd, pieces, count);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      error = errno;
+      return false;
+    }
+    if (n == 0) {
+      error = EIO;
+      return false;
+    }
+    auto written = static_cast<std::size_t>(n);
+    for (; count > 0 && written >= pieces->iov_len; ++pieces, --count)
+      written -= pieces->iov_len;
+    if (count > 0) {
+      pieces->iov_base = static_cast<std::uint8_t *>(pieces->iov_base) + written;
+      pieces->iov_len -= written;
+    }
   }
   return true;
 }
@@ -556,6 +583,8 @@ public:
   Output(int fd, OutputPlace place, std::shared_ptr<OpenFiles> openFiles)
       : fd_(fd), place_(std::move(place)), openFiles_(std::move(openFiles)),
         buffer_(new std::uint8_t[kFileBufferSize]) {
+    struct stat st;
+    regular_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
     openFiles_->outputs.push_back(this);
   }
   ~Output() override {
@@ -573,17 +602,37 @@ public:
 
   bool write(const std::uint8_t *bytes, std::size_t count,
              int &error) override {
-    // Large pieces (runs of plain lines) go out directly: copying them into
-    // the buffer first would gain nothing.
-    if (count >= kDirectWrite || count > kFileBufferSize - buffered_) {
-      if (!flush(error))
-        return false;
-      if (count >= kDirectWrite)
-        return remember(writeAll(fd_, bytes, count, error), error);
+    return writeJoined(bytes, count, nullptr, 0, error);
+  }
+
+  // Large pieces (runs of plain lines) go out directly, behind what is
+  // buffered, in one call: copying them into the buffer first would gain
+  // nothing.
+  bool writeJoined(const std::uint8_t *first, std::size_t firstCount,
+                   const std::uint8_t *second, std::size_t secondCount,
+                   int &error) override {
+    std::size_t count = firstCount + secondCount;
+    if (count >= kDirectWrite) {
+      iovec pieces[] = {{buffer_.get(), buffered_},
+                        {const_cast<std::uint8_t *>(first), firstCount},
+                        {const_cast<std::uint8_t *>(second), secondCount}};
+      buffered_ = 0;
+      return remember(writeAllPieces(fd_, pieces, 3, error), error);
     }
-    std::memcpy(buffer_.get() + buffered_, bytes, count);
+    if (count > kFileBufferSize - buffered_ && !flush(error))
+      return false;
+    if (firstCount > 0)
+      std::memcpy(buffer_.get() + buffered_, first, firstCount);
+    if (secondCount > 0)
+      std::memcpy(buffer_.get() + buffered_ + firstCount, second, secondCount);
     buffered_ += count;
     return true;
+  }
+
+  // Regular files: the page cache takes writes that end on these
+  // boundaries in whole pieces.
+  std::size_t writeAlignment() const override {
+    return regular_ ? kFileBufferSize : 0;
   }
 
   // After a failure the buffered bytes are dropped: the error has been
@@ -638,6 +687,7 @@ private:
   std::shared_ptr<OpenFiles> openFiles_;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t buffered_ = 0;
+  bool regular_ = false;
   int failure_ = 0;
 };
 
