@@ -30,16 +30,13 @@ void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
   writeOut(run, bytes, count);
 }
 
-void releaseHeldOutput(Run &run) {
-  releaseHeldPart(run, run.heldOutput.count);
-}
+void releaseHeldOutput(Run &run) { releaseHeldPart(run, run.heldOutput.count); }
 
 void releaseHeldOutputIn(Run &run, const InputSource &src,
                          const std::uint8_t *from, const std::uint8_t *to) {
   const HeldOutput &held = run.heldOutput;
   const std::uint8_t *end = held.bytes + held.count;
-  if (held.count == 0 || held.source != &src || end <= from ||
-      held.bytes >= to)
+  if (held.count == 0 || held.source != &src || end <= from || held.bytes >= to)
     return;
   // Usually only the first bytes lie where the block is read anew: the
   // others stay held.

@@ -162,8 +162,8 @@ struct Run {
   RunLimits limits;
   std::unique_ptr<OutputFile> output;
   bool writeFailed = false;
-  std::uint64_t outputOffset = 0;   // bytes handed to the output
-  std::size_t outputAlignment = 0;  // the output's writeAlignment
+  std::uint64_t outputOffset = 0;  // bytes handed to the output
+  std::size_t outputAlignment = 0; // the output's writeAlignment
   HeldOutput heldOutput;
   ExitCode stopCode = ExitCode::Success; // set when the run is abandoned
   std::uint64_t templateMessages = 0;    // messages about the template

@@ -83,8 +83,8 @@ void fillWindow(Run &run, InputSource &src) {
     src.blockEnd += static_cast<std::uint32_t>(got);
     // Where the file tells that it has ended, the read that would
     // return nothing at once is left out.
-    if (got == 0 || (src.blockEnd - src.blockStart < kLineMax &&
-                     src.file->endReached()))
+    if (got == 0 ||
+        (src.blockEnd - src.blockStart < kLineMax && src.file->endReached()))
       src.atEnd = true;
     if (static_cast<std::uint32_t>(got) == want)
       growBlock(run, src);
@@ -126,6 +126,8 @@ void pushFile(Run &run, std::unique_ptr<InputFile> file,
   src.fileName = name;
   src.block.reset(new std::uint8_t[blockBytes(size)]);
   src.blockSize = size;
+  // The first read goes where every other one after a move goes.
+  src.blockStart = src.blockEnd = kLineMax;
 }
 
 void noteFileRead(Run &run, const std::string &name) {

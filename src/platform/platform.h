@@ -47,8 +47,7 @@ public:
   virtual bool writeJoined(const std::uint8_t *first, std::size_t firstCount,
                            const std::uint8_t *second, std::size_t secondCount,
                            int &error) {
-    return write(first, firstCount, error) &&
-           write(second, secondCount, error);
+    return write(first, firstCount, error) && write(second, secondCount, error);
   }
   // Where the output takes large writes best: at offsets from its start
   // that are multiples of this size. 0 where it makes no difference.

@@ -172,7 +172,8 @@ bool writeAllPieces(int fd, iovec *pieces, int count, int &error) {
     for (; count > 0 && written >= pieces->iov_len; ++pieces, --count)
       written -= pieces->iov_len;
     if (count > 0) {
-      pieces->iov_base = static_cast<std::uint8_t *>(pieces->iov_base) + written;
+      pieces->iov_base =
+          static_cast<std::uint8_t *>(pieces->iov_base) + written;
       pieces->iov_len -= written;
     }
   }
