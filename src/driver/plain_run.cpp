@@ -202,39 +202,47 @@ runEnds(const std::uint8_t *at, __m256i &feeds) {
 }
 
 // Four chunks in one step, whose byte before lies in the run: what ends a
-// run gathered in one vector and asked about once, the lengths and the
-// count of the lines checked as takeChunk checks them. Takes all four, or
-// nothing where any of them would stop the run.
+// run gathered in one vector and asked about once. Two LFs of the group lie
+// fewer than 256 bytes apart, so of its lines only the one running into it
+// may be too long: the first LF tells, and the last one where the next line
+// starts. Takes all four chunks, or nothing where takeChunk would stop in
+// any of them.
 constexpr std::ptrdiff_t kGroup = 4 * kChunk;
 
 [[gnu::target("avx2,bmi,popcnt"), gnu::always_inline]] inline bool
 takeGroup(ChunkScan &scan, const std::uint8_t *group, std::uint64_t maxLines) {
   __m256i ends = _mm256_setzero_si256();
-  const std::uint8_t *lineStart = scan.lineStart;
-  std::uint64_t lines = scan.lines;
-  bool tooLong = false;
-  for (std::ptrdiff_t at = 0; at < kGroup; at += kChunk) {
-    const std::uint8_t *chunk = group + at;
+  std::uint64_t feeds[4];
+  for (int i = 0; i < 4; ++i) {
     __m256i lowFeeds;
     __m256i highFeeds;
-    ends = _mm256_or_si256(ends, runEnds(chunk, lowFeeds));
-    ends = _mm256_or_si256(ends, runEnds(chunk + 32, highFeeds));
-    std::uint64_t feeds =
-        std::uint64_t{
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(highFeeds))}
-            << 32 |
-        static_cast<std::uint32_t>(_mm256_movemask_epi8(lowFeeds));
-    tooLong |= chunk + std::countr_zero(feeds) - lineStart >= kLineMax;
-    lines += static_cast<std::uint64_t>(std::popcount(feeds));
-    // Without a branch, as in takeChunk.
-    const std::uint8_t *afterLast =
-        chunk + kChunk - std::countl_zero(feeds | 1);
-    lineStart +=
-        (afterLast - lineStart) & -static_cast<std::ptrdiff_t>(feeds != 0);
+    ends = _mm256_or_si256(ends, runEnds(group + i * kChunk, lowFeeds));
+    ends = _mm256_or_si256(ends, runEnds(group + i * kChunk + 32, highFeeds));
+    feeds[i] = std::uint64_t{static_cast<std::uint32_t>(
+                   _mm256_movemask_epi8(highFeeds))}
+                   << 32 |
+               static_cast<std::uint32_t>(_mm256_movemask_epi8(lowFeeds));
   }
-  if (!_mm256_testz_si256(ends, ends) || tooLong || lines > maxLines)
+  // Without a branch per chunk: whether a chunk holds an LF is as good as
+  // random for lines of 64 bytes and more. Bit i of `holding`: chunk i
+  // holds an LF; with none, the first lies 256 bytes on at the least.
+  unsigned holding = 0;
+  std::uint64_t lines = scan.lines;
+  for (int i = 0; i < 4; ++i) {
+    holding |= unsigned{feeds[i] != 0} << i;
+    lines += static_cast<std::uint64_t>(std::popcount(feeds[i]));
+  }
+  int firstChunk = std::countr_zero(holding | 16u);
+  std::ptrdiff_t first =
+      firstChunk * kChunk + std::countr_zero(feeds[firstChunk & 3]);
+  if (!_mm256_testz_si256(ends, ends) ||
+      group + first - scan.lineStart >= kLineMax || lines > maxLines)
     return false;
-  scan.lineStart = lineStart;
+  // A line that ends in the group: the last chunk holding an LF tells
+  // where the next one starts.
+  int lastChunk = std::bit_width(holding) - 1;
+  scan.lineStart =
+      group + (lastChunk + 1) * kChunk - std::countl_zero(feeds[lastChunk]);
   scan.lines = lines;
   scan.crBefore = group[kGroup - 1] == CR;
   return true;
