@@ -617,17 +617,12 @@ public:
       iovec pieces[] = {{buffer_.get(), buffered_},
                         {const_cast<std::uint8_t *>(first), firstCount},
                         {const_cast<std::uint8_t *>(second), secondCount}};
-      buffered_ = 0;
-      return remember(writeAllPieces(fd_, pieces, 3, error), error);
+      bool ok = writeAllPieces(fd_, pieces, 3, error);
+      emptied(buffered_ + count);
+      return remember(ok, error);
     }
-    if (count > kFileBufferSize - buffered_ && !flush(error))
-      return false;
-    if (firstCount > 0)
-      std::memcpy(buffer_.get() + buffered_, first, firstCount);
-    if (secondCount > 0)
-      std::memcpy(buffer_.get() + buffered_ + firstCount, second, secondCount);
-    buffered_ += count;
-    return true;
+    return append(first, firstCount, error) &&
+           append(second, secondCount, error);
   }
 
   // Regular files: the page cache takes writes that end on these
@@ -640,7 +635,7 @@ public:
   // reported, and retrying them at every later call would only repeat it.
   bool flush(int &error) override {
     bool ok = writeAll(fd_, buffer_.get(), buffered_, error);
-    buffered_ = 0;
+    emptied(buffered_);
     return remember(ok, error);
   }
 
@@ -676,6 +671,32 @@ public:
   }
 
 private:
+  // The buffer is written out where the file reaches a multiple of its
+  // size: the page cache takes such writes in whole pieces.
+  bool append(const std::uint8_t *bytes, std::size_t count, int &error) {
+    if (count == 0)
+      return true;
+    while (count >= limit_ - buffered_) {
+      std::size_t part = limit_ - buffered_;
+      std::memcpy(buffer_.get() + buffered_, bytes, part);
+      buffered_ += part;
+      bytes += part;
+      count -= part;
+      if (!flush(error))
+        return false;
+    }
+    std::memcpy(buffer_.get() + buffered_, bytes, count);
+    buffered_ += count;
+    return true;
+  }
+
+  // After `count` more bytes went to the file, with the buffered ones.
+  void emptied(std::size_t count) {
+    written_ += count;
+    buffered_ = 0;
+    limit_ = kFileBufferSize - written_ % kFileBufferSize;
+  }
+
   // The first failure stays: an output that lost bytes is never whole.
   bool remember(bool ok, int error) {
     if (!ok && failure_ == 0)
@@ -688,6 +709,8 @@ private:
   std::shared_ptr<OpenFiles> openFiles_;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t buffered_ = 0;
+  std::size_t limit_ = kFileBufferSize; // where the buffer is written out
+  std::uint64_t written_ = 0;           // bytes that went to the file
   bool regular_ = false;
   int failure_ = 0;
 };
