@@ -6,29 +6,17 @@ namespace veldran {
 
 namespace {
 
-void writeOut(Run &run, const std::uint8_t *bytes, std::size_t count) {
-  int error = 0;
-  if (count > 0 && !run.output->write(bytes, count, error))
-    outputFailed(run, error);
-  run.outputOffset += count;
-}
-
-// Writes the first `count` held bytes.
+// Writes the first `count` held bytes; the others stay held.
 void releaseHeldPart(Run &run, std::size_t count) {
-  HeldOutput &held = run.heldOutput;
-  const std::uint8_t *bytes = held.bytes;
-  held.bytes += count;
-  held.count -= count;
-  writeOut(run, bytes, count);
+  HeldOutput rest = run.heldOutput;
+  rest.bytes += count;
+  rest.count -= count;
+  run.heldOutput.count = 0;
+  writeBytes(run, run.heldOutput.bytes, count);
+  run.heldOutput = rest;
 }
 
 } // namespace
-
-void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
-  if (run.heldOutput.count > 0)
-    releaseHeldOutput(run);
-  writeOut(run, bytes, count);
-}
 
 void releaseHeldOutput(Run &run) { releaseHeldPart(run, run.heldOutput.count); }
 

@@ -3,12 +3,23 @@
 // takes them best; every other write sends what is held first.
 #pragma once
 
+#include "base/messages.h"
 #include "base/run.h"
 
 namespace veldran {
 
+// Writes out what is held back.
+void releaseHeldOutput(Run &run);
+
 // Writes bytes of the output, behind anything held back.
-void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count);
+inline void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
+  if (run.heldOutput.count > 0)
+    releaseHeldOutput(run);
+  int error = 0;
+  if (count > 0 && !run.output->write(bytes, count, error))
+    outputFailed(run, error);
+  run.outputOffset += count;
+}
 
 // Writes a run of plain lines lying in the block of `src`, up to the last
 // multiple of the output's alignment it reaches; the rest is held back
@@ -16,9 +27,6 @@ void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count);
 // releaseHeldOutputIn or releaseHeldOutput says otherwise.
 void writePlainRun(Run &run, const InputSource &src, const std::uint8_t *bytes,
                    std::size_t count);
-
-// Writes out what is held back.
-void releaseHeldOutput(Run &run);
 
 // Called before the bytes of `src`'s block from `from` to `to` change:
 // writes out what is held back there.

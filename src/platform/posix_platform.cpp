@@ -603,7 +603,9 @@ public:
 
   bool write(const std::uint8_t *bytes, std::size_t count,
              int &error) override {
-    return writeJoined(bytes, count, nullptr, 0, error);
+    if (count >= kDirectWrite)
+      return writeJoined(bytes, count, nullptr, 0, error);
+    return append(bytes, count, error);
   }
 
   // Large pieces (runs of plain lines) go out directly, behind what is
@@ -621,8 +623,8 @@ public:
       emptied(buffered_ + count);
       return remember(ok, error);
     }
-    return append(first, firstCount, error) &&
-           append(second, secondCount, error);
+    return (firstCount == 0 || append(first, firstCount, error)) &&
+           (secondCount == 0 || append(second, secondCount, error));
   }
 
   // Regular files: the page cache takes writes that end on these
@@ -674,8 +676,6 @@ private:
   // The buffer is written out where the file reaches a multiple of its
   // size: the page cache takes such writes in whole pieces.
   bool append(const std::uint8_t *bytes, std::size_t count, int &error) {
-    if (count == 0)
-      return true;
     while (count >= limit_ - buffered_) {
       std::size_t part = limit_ - buffered_;
       std::memcpy(buffer_.get() + buffered_, bytes, part);
