@@ -23,6 +23,12 @@ import gen  # noqa: E402
 TIME = "/usr/bin/time"
 TABLE_BLOCK = "bench-table"
 ICOUNT_BLOCK = "bench-icount"
+# A timed sample repeats a tool's run until it has taken this many seconds
+# and counts the time per run: short runs and long ones are then measured
+# over spans of about the same length, so that a slow spell of the machine
+# (seconds long here) weighs on all tools alike instead of on whichever
+# happened to run in it.
+MIN_SAMPLE = 0.5
 
 
 def die(msg):
@@ -122,7 +128,7 @@ def bench_workload(w, d, runs):
             if w.processes:
                 secs = run_loop(t, w.processes, d) / w.processes
             else:
-                secs, _, _ = run_tool(t, outs[t.name], d)
+                secs = timed_sample(t, outs[t.name], d)
             w.times[t.name].append(secs)
         sys.stderr.write(".")
         sys.stderr.flush()
@@ -130,6 +136,16 @@ def bench_workload(w, d, runs):
         if os.path.exists(o):
             os.unlink(o)
     w.out_bytes = out_bytes
+
+
+def timed_sample(tool, out, cwd):
+    """Seconds per run of a tool, over as many runs as fill MIN_SAMPLE."""
+    total, count = 0.0, 0
+    while total < MIN_SAMPLE:
+        secs, _, _ = run_tool(tool, out, cwd)
+        total += secs
+        count += 1
+    return total / count
 
 
 def run_loop(tool, count, cwd):
@@ -447,10 +463,11 @@ def timing_run(veldran, repo, scale, runs, keep):
             shutil.rmtree(d, ignore_errors=True)
 
     cpu, ncpu = machine_line()
-    L = ["Scale %g, median of %d runs per tool (tools interleaved), %s, "
+    L = ["Scale %g, median of %d samples per tool (tools interleaved; a sample "
+         "repeats a run until it has taken %.1f s and counts the time per run), %s, "
          "%d cores, load average %.2f at start and %.2f at end%s. "
          "VELDRAN from %s, %s, %s."
-         % (scale, runs, cpu, ncpu, load0, load1,
+         % (scale, runs, MIN_SAMPLE, cpu, ncpu, load0, load1,
             " (taken under load: other jobs were running)" if max(load0, load1) > 0.5 else "",
             veldran_label(repo), m4_version(), time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())),
          ""]
