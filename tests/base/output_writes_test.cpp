@@ -109,13 +109,15 @@ TEST(OutputWrites, AProgramStartedFindsEveryByteBeforeItWritten) {
   EXPECT_EQ(writtenAtStart, before.size());
 }
 
-TEST(OutputWrites, AFailedWriteOfAHeldRunIsReportedOnce) {
+// The write of the run's first 196 KiB fails: told at once, before the
+// next line's DISP, and once.
+TEST(OutputWrites, AFailedWriteOfAHeldRunIsReportedAtOnceAndOnce) {
   MemoryPlatform platform;
   platform.writeAlignment = 4096;
-  platform.diskSpace = 600000;
+  platform.diskSpace = 100000;
   std::uint32_t state = 1;
-  Result r = run(platform, "%DISP:first\r\n" + plainLines(1500000, state) +
-                               "%DISP:last\r\n");
+  Result r = run(platform, "%DISP:first\r\n" + plainLines(200000, state) +
+                               "%DISP:last\r\n" + plainLines(9000, state));
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.output, "<none>");
   EXPECT_EQ(r.console, "first\nVELDRAN-l00870-W WriteFile() Error 28.\nlast\n");

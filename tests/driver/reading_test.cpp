@@ -93,5 +93,16 @@ TEST(Reading, PlainLinesGoTheFastPathAsLineByLine) {
   }
 }
 
+// The budget that ends a run after so many lines (the fuzzer's guard
+// against endless loops) counts the lines of a repeated body too: 102
+// lines read and two passes fit in 150, the 200 lines replayed do not.
+TEST(Reading, ALineBudgetCountsRepeatedLines) {
+  std::string body;
+  for (int i = 0; i < 100; ++i)
+    body += "x\r\n";
+  Result r = runWith("%RPTN 2;\r\n" + body + "%REND\r\n", 0, {150, true});
+  EXPECT_LT(r.output.size(), 300u);
+}
+
 } // namespace
 } // namespace veldran
