@@ -80,19 +80,11 @@ public:
 
   bool write(const std::uint8_t *bytes, std::size_t count,
              int &error) override {
-    return writeJoined(bytes, count, nullptr, 0, error);
-  }
-  bool writeJoined(const std::uint8_t *first, std::size_t firstCount,
-                   const std::uint8_t *second, std::size_t secondCount,
-                   int &error) override {
-    platform_.writeSizes.push_back(firstCount + secondCount);
-    if (content_.size() + firstCount + secondCount > platform_.diskSpace)
+    if (content_.size() + count > platform_.diskSpace)
       platform_.writeError = ENOSPC;
     if (!flush(error))
       return false;
-    content_.append(reinterpret_cast<const char *>(first), firstCount);
-    if (secondCount > 0)
-      content_.append(reinterpret_cast<const char *>(second), secondCount);
+    content_.append(reinterpret_cast<const char *>(bytes), count);
     return true;
   }
   std::size_t writeAlignment() const override {

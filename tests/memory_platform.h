@@ -31,10 +31,8 @@ public:
   // The disk fills up when an output would grow beyond this many bytes:
   // from then on writeError is 28.
   std::size_t diskSpace = SIZE_MAX;
-  // What the output gives as its writeAlignment, and the size of each
-  // write it was given (a joined write counts once).
+  // What the output gives as its writeAlignment.
   std::size_t writeAlignment = 0;
-  std::vector<std::size_t> writeSizes;
   // When non-zero, the commit of the output fails with this error, as a
   // close that reports lost bytes does.
   int closeError = 0;

@@ -59,7 +59,7 @@ struct InputSource {
   // A file is read in large blocks; the window slides over them, so that
   // moving to the next line copies nothing.
   std::unique_ptr<std::uint8_t[]> block;
-  std::uint32_t blockSize = 0;  // the size of a read: the block holds two
+  std::uint32_t blockSize = 0;
   std::uint32_t blockStart = 0; // where the window begins
   std::uint32_t blockEnd = 0;   // bytes read into the block
   bool atEnd = false;           // the file has delivered its last byte

@@ -145,14 +145,6 @@ struct DiagnosticState {
 
 inline const RunOptions kDefaultRunOptions{};
 
-// The end of a run of plain lines not yet written, where it lies in the
-// block of a file source (base/output_writes.h).
-struct HeldOutput {
-  const InputSource *source = nullptr;
-  const std::uint8_t *bytes = nullptr;
-  std::size_t count = 0;
-};
-
 struct Run {
   explicit Run(Platform &p, const RunOptions &o = kDefaultRunOptions)
       : platform(p), options(o), limits(o.limits), storage(o.storageSize) {}
@@ -162,9 +154,8 @@ struct Run {
   RunLimits limits;
   std::unique_ptr<OutputFile> output;
   bool writeFailed = false;
-  std::uint64_t outputOffset = 0;  // bytes handed to the output
-  std::size_t outputAlignment = 0; // the output's writeAlignment
-  HeldOutput heldOutput;
+  std::uint64_t outputOffset = 0;        // bytes handed to the output
+  std::size_t outputAlignment = 0;       // the output's writeAlignment
   ExitCode stopCode = ExitCode::Success; // set when the run is abandoned
   std::uint64_t templateMessages = 0;    // messages about the template
   // Every file opened for reading, once, in the order first opened.

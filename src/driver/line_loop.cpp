@@ -3,7 +3,6 @@
 #include "base/collection.h"
 #include "base/diagnostics.h"
 #include "base/messages.h"
-#include "base/output_writes.h"
 #include "base/scanner.h"
 #include "base/symbol_table.h"
 #include "driver/command_table.h"
@@ -206,6 +205,13 @@ int findSpecial(const std::uint8_t *buffer, int from, int end) {
   return i;
 }
 
+void writeBytes(Run &run, const std::uint8_t *bytes, std::size_t count) {
+  int error = 0;
+  if (count > 0 && !run.output->write(bytes, count, error))
+    outputFailed(run, error);
+  run.outputOffset += count;
+}
+
 void writeLine(Run &run) {
   writeBytes(run, run.lineBuffer, static_cast<std::size_t>(run.lineLength));
   ++run.outputLineNumber;
@@ -237,7 +243,7 @@ bool copyPlainLines(Run &run) {
   if (plain.lines == 0)
     return false;
   std::uint32_t lines = plain.lines;
-  writePlainRun(run, src, first, static_cast<std::size_t>(plain.end - first));
+  writeBytes(run, first, static_cast<std::size_t>(plain.end - first));
   // The read step counted the first line; the others are counted here.
   if (run.limits.lineBudget)
     run.limits.lineBudget -= lines - 1;

@@ -2,7 +2,6 @@
 
 #include "base/diagnostics.h"
 #include "base/messages.h"
-#include "base/output_writes.h"
 #include "base/source_stack.h"
 #include "base/symbol_table.h"
 #include "driver/line_loop.h"
@@ -148,10 +147,6 @@ ExitCode process(Run &run) {
     report(run, "out of memory - abend\n");
     run.stopCode = ExitCode::Stopped;
   }
-  // An abandoned run writes what it had given the output, as one that
-  // ends does.
-  if (run.output)
-    releaseHeldOutput(run);
   while (run.hasSource())
     popSource(run);
   if (run.output)

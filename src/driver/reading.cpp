@@ -1,7 +1,6 @@
 #include "driver/reading.h"
 
 #include "base/messages.h"
-#include "base/output_writes.h"
 #include "base/source_stack.h"
 #include "driver/replay.h"
 
@@ -20,85 +19,80 @@ void skipEndOfFileMarks(InputSource &src) {
 constexpr std::uint32_t kFirstBlock = 4096;
 constexpr std::uint32_t kLargestBlock = 262144;
 
-// A file's block holds two reads and, before them, room for the rest of a
-// line: a refill reads on behind the bytes read while a read fits, and
-// otherwise moves the unread rest (less than a line) in front of the first
-// read's place and reads there. So a refill leaves the other read's bytes
-// where they are, for the end of a plain run held back for the output.
-std::uint32_t blockBytes(std::uint32_t readSize) {
-  return kLineMax + 2 * readSize;
-}
-
-// Doubles the reads of a file that fills them: small include files keep a
-// small block, large inputs are read in large pieces. Each level of
-// includes halves the largest size, since every open file keeps its block
-// while the files it includes are read: a large file that includes itself
-// until no more files can be opened holds a small block per level.
-void growBlock(Run &run, InputSource &src) {
+// Doubles the block of a file that fills it: small include files keep a
+// small block, large inputs are read in large ones. Each level of includes
+// halves the largest size, since every open file keeps its block while the
+// files it includes are read: a large file that includes itself until no
+// more files can be opened holds a small block per level.
+void growBlock(const Run &run, InputSource &src) {
   int level = std::clamp(run.includeDepth, 0, 6);
   if (src.blockSize >= kLargestBlock >> level)
     return;
-  releaseHeldOutputIn(run, src, src.block.get(),
-                      src.block.get() + blockBytes(src.blockSize));
   std::uint32_t size = src.blockSize * 2;
-  std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[blockBytes(size)]);
+  std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[size]);
   std::memcpy(larger.get(), src.block.get(), src.blockEnd);
   src.block = std::move(larger);
   src.blockSize = size;
 }
 
-// Where the next read of a file source goes: behind the bytes read, or
-// behind the unread rest moved to the front. Returns how many bytes it
-// may take.
-std::uint32_t makeRoom(Run &run, InputSource &src) {
-  std::uint8_t *block = src.block.get();
-  std::uint32_t room = blockBytes(src.blockSize) - src.blockEnd;
-  if (room >= src.blockSize) {
-    releaseHeldOutputIn(run, src, block + src.blockEnd,
-                        block + src.blockEnd + src.blockSize);
-    return src.blockSize;
-  }
-  std::uint32_t left = src.blockEnd - src.blockStart;
-  releaseHeldOutputIn(run, src, block + kLineMax - left,
-                      block + kLineMax + src.blockSize);
-  std::memmove(block + kLineMax - left, block + src.blockStart, left);
-  src.blockStart = kLineMax - left;
-  src.blockEnd = kLineMax;
-  return src.blockSize;
+// How far past a multiple of the output's alignment a read of plain text
+// should end: a run of plain lines stops short of the block's end by less
+// than a line and its window, so it ends a few KiB past the multiple.
+constexpr std::uint64_t kReadEndPast = 4096;
+
+// How much the next read of a file source takes. Where the output takes
+// writes best at multiples of its alignment (the output buffer and the
+// platform's writes cut at them), a block as large as that multiple is
+// read up to where a run of plain lines brought by it will reach just past
+// one: the run goes out up to the multiple in one write, and only its last
+// few KiB are copied to the output's buffer. Otherwise the block is filled.
+std::uint32_t readSize(const Run &run, const InputSource &src) {
+  std::uint32_t room = src.blockSize - src.blockEnd;
+  std::uint64_t unit = run.outputAlignment;
+  if (unit == 0 || src.blockSize < unit)
+    return room;
+  // The output offset where the block's bytes would end, as far as plain
+  // lines are written as they stand.
+  std::uint64_t reached = (run.outputOffset + src.blockEnd) % unit;
+  std::uint64_t want = (kReadEndPast % unit + unit - reached) % unit;
+  if (want < kLineMax)
+    want += unit;
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(want, room));
 }
 
 // Lets the window of a file source cover a full line's worth of bytes,
 // reading on when fewer are left in the block.
 void fillWindow(Run &run, InputSource &src) {
-  while (src.blockEnd - src.blockStart < kLineMax && !src.atEnd) {
-    int error = 0;
-    std::uint32_t want = makeRoom(run, src);
-    long got = src.file->read(src.block.get() + src.blockEnd, want, error);
-    if (got < 0) {
-      // Going on with part of a file would write a cut output as if
-      // the run had succeeded.
-      say(run, "l%05d ReadFile() returned error %d\n", 750, error);
-      abortRun(run, ExitCode::InputFailed);
+  if (src.blockEnd - src.blockStart < kLineMax && !src.atEnd) {
+    std::uint32_t left = src.blockEnd - src.blockStart;
+    std::memmove(src.block.get(), src.block.get() + src.blockStart, left);
+    src.blockStart = 0;
+    src.blockEnd = left;
+    while (src.blockEnd < kLineMax && !src.atEnd) {
+      int error = 0;
+      std::uint32_t want = readSize(run, src);
+      long got = src.file->read(src.block.get() + src.blockEnd, want, error);
+      if (got < 0) {
+        // Going on with part of a file would write a cut output as if
+        // the run had succeeded.
+        say(run, "l%05d ReadFile() returned error %d\n", 750, error);
+        abortRun(run, ExitCode::InputFailed);
+      }
+      src.blockEnd += static_cast<std::uint32_t>(got);
+      // Where the file tells that it has ended, the read that would
+      // return nothing at once is left out.
+      if (got == 0 || (src.blockEnd < kLineMax && src.file->endReached()))
+        src.atEnd = true;
+      if (static_cast<std::uint32_t>(got) == want)
+        growBlock(run, src);
     }
-    src.blockEnd += static_cast<std::uint32_t>(got);
-    // Where the file tells that it has ended, the read that would
-    // return nothing at once is left out.
-    if (got == 0 ||
-        (src.blockEnd - src.blockStart < kLineMax && src.file->endReached()))
-      src.atEnd = true;
-    if (static_cast<std::uint32_t>(got) == want)
-      growBlock(run, src);
   }
   setWindow(src, src.blockStart);
 }
 
 // Ends a file or command-string source whose input is used up.
 void endFileSource(Run &run) {
-  InputSource &src = run.source();
-  if (src.hasBlock())
-    releaseHeldOutputIn(run, src, src.block.get(),
-                        src.block.get() + blockBytes(src.blockSize));
-  if (src.file)
+  if (run.source().file)
     --run.includeDepth;
   popSource(run);
 }
@@ -115,19 +109,19 @@ void setWindow(InputSource &src, std::uint32_t start) {
 
 namespace {
 
-// The input file gets the largest block at once: growing it would copy
-// what was read and fault in every larger block anew. Included files start
-// small.
+// The input file gets the largest block at once, and room for the rest of
+// a line besides, so that a read of the largest size always fits behind
+// it: growing it would copy what was read and fault in every larger block
+// anew. Included files start small.
 void pushFile(Run &run, std::unique_ptr<InputFile> file,
               const std::string &name) {
-  std::uint32_t size = run.sourceDepth == 0 ? kLargestBlock : kFirstBlock;
+  std::uint32_t size =
+      run.sourceDepth == 0 ? kLargestBlock + kLineMax : kFirstBlock;
   InputSource &src = pushSource(run);
   src.file = std::move(file);
   src.fileName = name;
-  src.block.reset(new std::uint8_t[blockBytes(size)]);
+  src.block.reset(new std::uint8_t[size]);
   src.blockSize = size;
-  // The first read goes where every other one after a move goes.
-  src.blockStart = src.blockEnd = kLineMax;
 }
 
 void noteFileRead(Run &run, const std::string &name) {

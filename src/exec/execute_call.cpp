@@ -4,7 +4,6 @@
 #include "base/diagnostics.h"
 #include "base/frames.h"
 #include "base/messages.h"
-#include "base/output_writes.h"
 #include "base/scanner.h"
 #include "base/source_stack.h"
 #include "base/symbol_table.h"
@@ -56,7 +55,9 @@ std::int64_t elapsedMilliseconds(std::int64_t ticks, std::int64_t frequency) {
 }
 
 void runCommand(Run &run, const std::string &command) {
-  flushOutput(run);
+  int error = 0;
+  if (!run.output->flush(error))
+    outputFailed(run, error);
   run.platform.flushConsole();
   std::int64_t before = 0;
   std::int64_t after = 0;

@@ -42,13 +42,6 @@ public:
   // (possibly bytes of an earlier call that were still buffered).
   virtual bool write(const std::uint8_t *bytes, std::size_t count,
                      int &error) = 0;
-  // Writes `first` and then `second`: the same bytes as two writes, in one
-  // where the file allows it.
-  virtual bool writeJoined(const std::uint8_t *first, std::size_t firstCount,
-                           const std::uint8_t *second, std::size_t secondCount,
-                           int &error) {
-    return write(first, firstCount, error) && write(second, secondCount, error);
-  }
   // Where the output takes large writes best: at offsets from its start
   // that are multiples of this size. 0 where it makes no difference.
   virtual std::size_t writeAlignment() const { return 0; }

@@ -601,34 +601,29 @@ public:
   Output(const Output &) = delete;
   Output &operator=(const Output &) = delete;
 
+  // Large pieces (runs of plain lines) go out directly behind what is
+  // buffered, in one call: copying them into the buffer first would gain
+  // nothing. On a regular file such a write ends where the file reaches a
+  // multiple of the buffer's size, if no more than a few KiB lie beyond:
+  // those wait in the buffer.
   bool write(const std::uint8_t *bytes, std::size_t count,
              int &error) override {
-    if (count >= kDirectWrite)
-      return writeJoined(bytes, count, nullptr, 0, error);
-    return append(bytes, count, error);
-  }
-
-  // Large pieces (runs of plain lines) go out directly, behind what is
-  // buffered, in one call: copying them into the buffer first would gain
-  // nothing.
-  bool writeJoined(const std::uint8_t *first, std::size_t firstCount,
-                   const std::uint8_t *second, std::size_t secondCount,
-                   int &error) override {
-    std::size_t count = firstCount + secondCount;
-    if (count >= kDirectWrite) {
-      iovec pieces[] = {{buffer_.get(), buffered_},
-                        {const_cast<std::uint8_t *>(first), firstCount},
-                        {const_cast<std::uint8_t *>(second), secondCount}};
-      bool ok = writeAllPieces(fd_, pieces, 3, error);
-      emptied(buffered_ + count);
-      return remember(ok, error);
-    }
-    return (firstCount == 0 || append(first, firstCount, error)) &&
-           (secondCount == 0 || append(second, secondCount, error));
+    if (count < kDirectWrite)
+      return append(bytes, count, error);
+    std::size_t beyond = (written_ + buffered_ + count) % kFileBufferSize;
+    if (!regular_ || beyond >= count || beyond >= kDirectWrite)
+      beyond = 0;
+    iovec pieces[] = {{buffer_.get(), buffered_},
+                      {const_cast<std::uint8_t *>(bytes), count - beyond}};
+    bool ok = writeAllPieces(fd_, pieces, 2, error);
+    emptied(buffered_ + count - beyond);
+    if (!ok)
+      return remember(false, error);
+    return append(bytes + count - beyond, beyond, error);
   }
 
   // Regular files: the page cache takes writes that end on these
-  // boundaries in whole pieces.
+  // boundaries in whole pieces (see write).
   std::size_t writeAlignment() const override {
     return regular_ ? kFileBufferSize : 0;
   }

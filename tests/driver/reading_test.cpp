@@ -93,6 +93,53 @@ TEST(Reading, PlainLinesGoTheFastPathAsLineByLine) {
   }
 }
 
+// Plain lines of up to 199 bytes, about `size` bytes of them.
+std::string plainLines(std::size_t size, std::uint32_t &state) {
+  std::string text;
+  while (text.size() < size) {
+    state = state * 1103515245u + 12345u;
+    std::size_t length = state >> 16 & 0xFF ? (state >> 8) % 200 : 0;
+    text += std::string(length, static_cast<char>('a' + state % 26)) + "\r\n";
+  }
+  return text;
+}
+
+// Long stretches of plain lines, some in an included file, between lines
+// that write, lines that write nothing, a false block and a program: the
+// reads are sized by the output's offset, which all of them move.
+Result runMixed(std::size_t alignment, std::size_t readChunk) {
+  MemoryPlatform platform;
+  platform.writeAlignment = alignment;
+  platform.readChunk = readChunk;
+  platform.program = [](const std::string &) { return ProgramResult{true}; };
+  std::uint32_t state = 11;
+  platform.files["INC"] = plainLines(700000, state);
+  const char *between[] = {"x%INT:1+2;y\r\n",  "%SET N=1;\r\n",
+                           "%INCLUDE INC\r\n", "%DISP:shown\r\n",
+                           "%CALL:prog\r\n",   "%RPTN 2;\r\nr\r\n%REND\r\n"};
+  std::string in;
+  for (int i = 0; i < 12; ++i) {
+    in += plainLines(i % 3 == 0 ? 300000 : 90000, state) + between[i % 6];
+    if (i % 4 == 1)
+      in += "%IF EQ 1;\r\n" + plainLines(280000, state) + "%CEND\r\n";
+  }
+  platform.files["TEST.INP"] = in + "end";
+  runVeldran(platform, RunOptions{});
+  return {platform.files["TEST.OUT"], platform.console};
+}
+
+TEST(Reading, ReadsSizedForTheOutputsAlignmentChangeNothing) {
+  Result filled = runMixed(0, 0);
+  ASSERT_GT(filled.output.size(), 2000000u);
+  for (std::size_t alignment : {1u, 61u, 4096u, 262144u})
+    for (std::size_t readChunk : {0u, 70000u}) {
+      Result sized = runMixed(alignment, readChunk);
+      EXPECT_EQ(sized.console, filled.console) << alignment;
+      EXPECT_TRUE(sized.output == filled.output)
+          << "alignment " << alignment << ", reads of " << readChunk;
+    }
+}
+
 // The budget that ends a run after so many lines (the fuzzer's guard
 // against endless loops) counts the lines of a repeated body too: 102
 // lines read and two passes fit in 150, the 200 lines replayed do not.
