@@ -132,31 +132,16 @@ long preadRetrying(int fd, void *dest, std::size_t count, off_t offset) {
   return n;
 }
 
-// Writes all bytes, continuing after partial writes and interruptions.
-bool writeAll(int fd, const void *bytes, std::size_t count, int &error) {
-  const auto *p = static_cast<const std::uint8_t *>(bytes);
-  while (count > 0) {
-    ssize_t n = ::write(fd, p, count);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      error = errno;
-      return false;
-    }
-    if (n == 0) {
-      error = EIO;
-      return false;
-    }
-    p += n;
-    count -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // Writes all bytes of the pieces in order, continuing after partial writes
 // and interruptions.
 bool writeAllPieces(int fd, iovec *pieces, int count, int &error) {
-  while (count > 0) {
+  for (;;) {
+    while (count > 0 && pieces->iov_len == 0) {
+      ++pieces;
+      --count;
+    }
+    if (count == 0)
+      return true;
     ssize_t n = ::writev(fd, pieces, count);
     if (n < 0) {
       if (errno == EINTR)
@@ -168,16 +153,23 @@ bool writeAllPieces(int fd, iovec *pieces, int count, int &error) {
       error = EIO;
       return false;
     }
-    auto written = static_cast<std::size_t>(n);
-    for (; count > 0 && written >= pieces->iov_len; ++pieces, --count)
-      written -= pieces->iov_len;
-    if (count > 0) {
-      pieces->iov_base =
-          static_cast<std::uint8_t *>(pieces->iov_base) + written;
-      pieces->iov_len -= written;
+    // What was written comes off the front of the pieces.
+    for (auto written = static_cast<std::size_t>(n); written > 0;) {
+      std::size_t part = std::min(written, pieces->iov_len);
+      pieces->iov_base = static_cast<std::uint8_t *>(pieces->iov_base) + part;
+      pieces->iov_len -= part;
+      written -= part;
+      if (pieces->iov_len == 0) {
+        ++pieces;
+        --count;
+      }
     }
   }
-  return true;
+}
+
+bool writeAll(int fd, const void *bytes, std::size_t count, int &error) {
+  iovec piece{const_cast<void *>(bytes), count};
+  return writeAllPieces(fd, &piece, 1, error);
 }
 
 // Standard input, output and error stay open, on /dev/null where the
