@@ -155,7 +155,6 @@ struct Run {
   std::unique_ptr<OutputFile> output;
   bool writeFailed = false;
   std::uint64_t outputOffset = 0;        // bytes handed to the output
-  std::size_t outputAlignment = 0;       // the output's writeAlignment
   ExitCode stopCode = ExitCode::Success; // set when the run is abandoned
   std::uint64_t templateMessages = 0;    // messages about the template
   // Every file opened for reading, once, in the order first opened.

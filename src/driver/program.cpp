@@ -120,7 +120,6 @@ bool openFiles(Run &run) {
     run.stopCode = ExitCode::OutputFailed;
     return false;
   }
-  run.outputAlignment = run.output->writeAlignment();
   return true;
 }
 

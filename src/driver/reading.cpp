@@ -48,7 +48,7 @@ constexpr std::uint64_t kReadEndPast = 4096;
 // few KiB are copied to the output's buffer. Otherwise the block is filled.
 std::uint32_t readSize(const Run &run, const InputSource &src) {
   std::uint32_t room = src.blockSize - src.blockEnd;
-  std::uint64_t unit = run.outputAlignment;
+  std::uint64_t unit = run.output ? run.output->writeAlignment() : 0;
   if (unit == 0 || src.blockSize < unit)
     return room;
   // The output offset where the block's bytes would end, as far as plain

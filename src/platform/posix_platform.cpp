@@ -663,8 +663,8 @@ private:
   // The buffer is written out where the file reaches a multiple of its
   // size: the page cache takes such writes in whole pieces.
   bool append(const std::uint8_t *bytes, std::size_t count, int &error) {
-    while (count >= limit_ - buffered_) {
-      std::size_t part = limit_ - buffered_;
+    while (count >= room()) {
+      std::size_t part = room();
       std::memcpy(buffer_.get() + buffered_, bytes, part);
       buffered_ += part;
       bytes += part;
@@ -677,11 +677,15 @@ private:
     return true;
   }
 
+  // What the buffer takes before the file reaches the next multiple.
+  std::size_t room() const {
+    return kFileBufferSize - (written_ + buffered_) % kFileBufferSize;
+  }
+
   // After `count` more bytes went to the file, with the buffered ones.
   void emptied(std::size_t count) {
     written_ += count;
     buffered_ = 0;
-    limit_ = kFileBufferSize - written_ % kFileBufferSize;
   }
 
   // The first failure stays: an output that lost bytes is never whole.
@@ -696,8 +700,7 @@ private:
   std::shared_ptr<OpenFiles> openFiles_;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t buffered_ = 0;
-  std::size_t limit_ = kFileBufferSize; // where the buffer is written out
-  std::uint64_t written_ = 0;           // bytes that went to the file
+  std::uint64_t written_ = 0; // bytes that went to the file
   bool regular_ = false;
   int failure_ = 0;
 };
