@@ -16,11 +16,13 @@ struct Result {
   std::string console;
 };
 
+// `alignment`: the output's writeAlignment, by which reads are sized.
 Result runWith(const std::string &input, std::size_t readChunk,
-               RunLimits limits = {}) {
+               RunLimits limits = {}, std::size_t alignment = 0) {
   MemoryPlatform platform;
   platform.files["TEST.INP"] = input;
   platform.readChunk = readChunk;
+  platform.writeAlignment = alignment;
   RunOptions options;
   options.limits = limits;
   runVeldran(platform, options);
@@ -70,7 +72,7 @@ std::string sampleInput() {
   return in;
 }
 
-TEST(Reading, ShortReadsChangeNothing) {
+TEST(Reading, ShortReadsAndReadsSizedForTheOutputChangeNothing) {
   const std::string input = sampleInput();
   Result whole = runWith(input, 0);
   ASSERT_GT(whole.output.size(), 100000u);
@@ -79,6 +81,20 @@ TEST(Reading, ShortReadsChangeNothing) {
     EXPECT_EQ(pieces.output, whole.output) << "reads of " << chunk;
     EXPECT_EQ(pieces.console, whole.console) << "reads of " << chunk;
   }
+  for (std::size_t alignment : {1u, 61u, 4096u, 262144u}) {
+    Result sized = runWith(input, 0, {}, alignment);
+    EXPECT_EQ(sized.output, whole.output) << "alignment " << alignment;
+    EXPECT_EQ(sized.console, whole.console) << "alignment " << alignment;
+  }
+}
+
+// Plain text read for an output whose alignment is the input block's size:
+// each read is sized to the block's very end, and must stay within it.
+TEST(Reading, ReadsSizedForAnAlignmentAsLargeAsTheBlockStayWithinIt) {
+  std::string input;
+  for (int i = 0; input.size() < 800000; ++i)
+    input += std::string(static_cast<std::size_t>(i * 37 % 200), 'p') + "\r\n";
+  EXPECT_TRUE(runWith(input, 0, {}, 262400).output == input);
 }
 
 TEST(Reading, PlainLinesGoTheFastPathAsLineByLine) {
@@ -91,55 +107,6 @@ TEST(Reading, PlainLinesGoTheFastPathAsLineByLine) {
     EXPECT_EQ(fast.output, lineByLine.output) << "budget " << budget;
     EXPECT_EQ(fast.console, lineByLine.console) << "budget " << budget;
   }
-}
-
-// Plain lines of up to 199 bytes, about `size` bytes of them.
-std::string plainLines(std::size_t size, std::uint32_t &state) {
-  std::string text;
-  while (text.size() < size) {
-    state = state * 1103515245u + 12345u;
-    std::size_t length = state >> 16 & 0xFF ? (state >> 8) % 200 : 0;
-    text += std::string(length, static_cast<char>('a' + state % 26)) + "\r\n";
-  }
-  return text;
-}
-
-// Long stretches of plain lines, some in an included file, between lines
-// that write, lines that write nothing, a false block and a program: the
-// reads are sized by the output's offset, which all of them move.
-Result runMixed(std::size_t alignment, std::size_t readChunk) {
-  MemoryPlatform platform;
-  platform.writeAlignment = alignment;
-  platform.readChunk = readChunk;
-  platform.program = [](const std::string &) { return ProgramResult{true}; };
-  std::uint32_t state = 11;
-  platform.files["INC"] = plainLines(700000, state);
-  const char *between[] = {"x%INT:1+2;y\r\n",  "%SET N=1;\r\n",
-                           "%INCLUDE INC\r\n", "%DISP:shown\r\n",
-                           "%CALL:prog\r\n",   "%RPTN 2;\r\nr\r\n%REND\r\n"};
-  std::string in;
-  for (int i = 0; i < 12; ++i) {
-    in += plainLines(i % 3 == 0 ? 300000 : 90000, state) + between[i % 6];
-    if (i % 4 == 1)
-      in += "%IF EQ 1;\r\n" + plainLines(280000, state) + "%CEND\r\n";
-  }
-  platform.files["TEST.INP"] = in + "end";
-  runVeldran(platform, RunOptions{});
-  return {platform.files["TEST.OUT"], platform.console};
-}
-
-// The largest alignment is the input block's size: a read sized for it
-// must still end within the block.
-TEST(Reading, ReadsSizedForTheOutputsAlignmentChangeNothing) {
-  Result filled = runMixed(0, 0);
-  ASSERT_GT(filled.output.size(), 2000000u);
-  for (std::size_t alignment : {1u, 61u, 4096u, 262144u, 262400u})
-    for (std::size_t readChunk : {0u, 70000u}) {
-      Result sized = runMixed(alignment, readChunk);
-      EXPECT_EQ(sized.console, filled.console) << alignment;
-      EXPECT_TRUE(sized.output == filled.output)
-          << "alignment " << alignment << ", reads of " << readChunk;
-    }
 }
 
 // The budget that ends a run after so many lines (the fuzzer's guard
